@@ -1,0 +1,55 @@
+# Entry points for people and CI. Each target installs what the machine lacks
+# (scripts/bootstrap.sh) and configures its tree on first use.
+JOBS    ?= $(shell nproc)
+CMAKE_G := -G Ninja
+FUZZ_SECONDS ?= 10
+
+.PHONY: all bootstrap x64 x86 demo test test-x64 test-x86 asan fuzz bench clean
+
+all: x64
+
+bootstrap:
+	@bash scripts/bootstrap.sh
+
+build/x64/build.ninja: | bootstrap
+	cmake -S . -B build/x64 $(CMAKE_G)
+
+build/x86/build.ninja: | bootstrap
+	cmake -S . -B build/x86 $(CMAKE_G) -DCMAKE_TOOLCHAIN_FILE=cmake/x86.cmake
+
+x64: build/x64/build.ninja
+	cmake --build build/x64 -j $(JOBS)
+
+x86: build/x86/build.ninja
+	cmake --build build/x86 -j $(JOBS)
+
+demo: x64
+	@bash scripts/demo.sh build/x64/bin
+
+test-x64: x64
+	cd build/x64 && ctest --output-on-failure -j $(JOBS)
+
+test-x86: x86
+	cd build/x86 && ctest --output-on-failure -j $(JOBS)
+
+test: test-x64 test-x86
+
+# AddressSanitizer + UndefinedBehaviorSanitizer tree (64-bit).
+asan: bootstrap
+	cmake -S . -B build/asan $(CMAKE_G) -DTQ_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build/asan -j $(JOBS)
+	cd build/asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets built with clang; each runs FUZZ_SECONDS on its corpus.
+fuzz: bootstrap
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_G) -DTQ_FUZZ=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/fuzz -j $(JOBS)
+	@bash scripts/fuzz.sh build/fuzz/bin $(FUZZ_SECONDS)
+
+bench: bootstrap
+	cmake -S . -B build/bench $(CMAKE_G) -DTQ_BENCH=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=Release
+	cmake --build build/bench -j $(JOBS)
+	@bash scripts/bench.sh build/bench/bin
+
+clean:
+	rm -rf build

@@ -1,0 +1,3 @@
+#include <gtest/gtest.h>
+#include "platform/WinTypes.h"
+TEST(WinTypes, Sizes) { EXPECT_EQ(sizeof(SYSTEMTIME), 16u); }
