@@ -25,3 +25,57 @@ struct SYSTEMTIME {
     uint16_t wMilliseconds;
 };
 static_assert(sizeof(SYSTEMTIME) == 16, "SYSTEMTIME is eight 16-bit fields");
+
+// Scalar names the Windows-shaped calls use.
+typedef int BOOL;
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+typedef uint8_t BYTE;
+typedef uint16_t WORD;
+typedef uint32_t DWORD;
+typedef unsigned int UINT;
+typedef uint16_t ATOM;
+typedef void *HANDLE;
+typedef void *HGLOBAL;
+typedef char *LPSTR;
+typedef const char *LPCSTR;
+
+#ifndef MAX_PATH
+#define MAX_PATH 260
+#endif
+
+// Memory status as GlobalMemoryStatus fills it: six 32-bit fields, amounts in bytes.
+struct MEMORYSTATUS {
+    uint32_t dwLength;
+    uint32_t dwMemoryLoad;
+    uint32_t dwTotalPhys;
+    uint32_t dwAvailPhys;
+    uint32_t dwTotalPageFile;
+    uint32_t dwAvailPageFile;
+};
+static_assert(sizeof(MEMORYSTATUS) == 24, "MEMORYSTATUS is six 32-bit fields");
+
+// Operating system version record.
+struct OSVERSIONINFO {
+    uint32_t dwOSVersionInfoSize;
+    uint32_t dwMajorVersion;
+    uint32_t dwMinorVersion;
+    uint32_t dwBuildNumber;
+    uint32_t dwPlatformId;
+    char szCSDVersion[128];
+};
+static_assert(sizeof(OSVERSIONINFO) == 148, "OSVERSIONINFO layout");
+
+// 16-byte identifier; UuidCreate fills its bytes in network order.
+struct GUID {
+    uint32_t Data1;
+    uint16_t Data2;
+    uint16_t Data3;
+    uint8_t Data4[8];
+};
+typedef GUID UUID;
+static_assert(sizeof(GUID) == 16, "GUID is 16 bytes");
