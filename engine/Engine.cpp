@@ -1,1 +1,292 @@
-extern "C" __attribute__((visibility("default"))) int bInitLibrary(void *) { return 1; }
+// The reference runtime engine: honours the launcher's contract and runs the small
+// scripts of EngineScript.h as application libraries. Built once as the engine and
+// again in variants (compile-time switches) that reproduce each failure the launcher
+// must handle; TQE_RECORD adds a record of every call (EngineRecord.h).
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "EngineRecord.h"
+#include "EngineScript.h"
+#include "launcher/TQVMContrat.h"
+
+#define TQE_EXPORTE extern "C" __attribute__((visibility("default")))
+#define TQE_CACHE extern "C" __attribute__((visibility("hidden")))
+
+// An engine that exports QS_SetParam alone among its QS_ entries.
+#if defined(TQE_ONLY_SETPARAM)
+#define TQE_EXPORTE_QS TQE_CACHE
+#else
+#define TQE_EXPORTE_QS TQE_EXPORTE
+#endif
+
+namespace {
+
+struct stETATMOTEUR {
+    CScriptTQL clScript;
+    bool bScriptCharge = false;
+    stCONTEXTESCRIPT stContexte;
+};
+
+stETATMOTEUR &gstEtat()
+{
+    static stETATMOTEUR stEtat;
+    return stEtat;
+}
+
+std::string sNombre(long long n)
+{
+    return std::to_string(n);
+}
+
+std::string sPointeur(const void *p)
+{
+    return p ? "set" : "null";
+}
+
+// Path of this library, as the loader knows it.
+std::string sCheminMoteur()
+{
+    Dl_info stInfo;
+    if (dladdr(reinterpret_cast<void *>(&sCheminMoteur), &stInfo) && stInfo.dli_fname)
+        return stInfo.dli_fname;
+    return std::string();
+}
+
+bool bEstFichier(const std::string &sChemin)
+{
+    return access(sChemin.c_str(), R_OK) == 0;
+}
+
+// The application library is looked up beside the executable, then in the current
+// directory; a name with a directory is taken as it is.
+std::string sCheminTQL(const char *pszNom)
+{
+    std::string sNom = pszNom;
+    if (sNom.find('/') != std::string::npos)
+        return sNom;
+    char szExe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", szExe, sizeof(szExe) - 1);
+    if (n > 0) {
+        std::string sExe(szExe, static_cast<size_t>(n));
+        std::string sCandidat = sExe.substr(0, sExe.rfind('/') + 1) + sNom;
+        if (bEstFichier(sCandidat) || !bEstFichier(sNom))
+            return sCandidat;
+    }
+    return sNom;
+}
+
+class CProxyMoteur : public ITQVMProxy {
+public:
+    void vProxyReserve01() override {}
+    void vProxyReserve02() override {}
+    void vProxyReserve03() override {}
+    void vProxyReserve04() override {}
+    void vProxyReserve05() override {}
+    void vProxyReserve06() override {}
+    void vProxyReserve07() override {}
+    void vProxyReserve08() override {}
+    void vProxyReserve09() override {}
+    void vProxyReserve10() override {}
+    void vProxyReserve11() override {}
+    void vProxyReserve12() override {}
+    void vProxyReserve13() override {}
+    void vProxyReserve14() override {}
+    void vProxyReserve15() override {}
+    void vProxyReserve16() override {}
+    void vEnregistreCallBackErreur(PFN_CALLBACKERREURVM pfnCallBack, unsigned long dwParam1,
+                                   unsigned int nParam2) override
+    {
+        Enregistre("RegisterErrorCallback(" + sPointeur(reinterpret_cast<void *>(pfnCallBack)) + ", " +
+                   sNombre(static_cast<long long>(dwParam1)) + ", " + sNombre(nParam2) + ")");
+        gstEtat().stContexte.pfnCallBackErreur = pfnCallBack;
+    }
+};
+
+} // namespace
+
+#if defined(TQE_NO_INIT_EXPORT)
+#define TQE_EXPORTE_INIT TQE_CACHE
+#else
+#define TQE_EXPORTE_INIT TQE_EXPORTE
+#endif
+
+TQE_EXPORTE_INIT TQVM_BOOL bInitLibrary(HINSTANCE hLibrairie)
+{
+    // Tell whether the launcher handed the library its own handle.
+    std::string sQui = "null";
+    if (hLibrairie) {
+        void *hSoiMeme = dlopen(sCheminMoteur().c_str(), RTLD_NOW | RTLD_NOLOAD);
+        sQui = hSoiMeme == hLibrairie ? "self" : "other";
+        if (hSoiMeme)
+            dlclose(hSoiMeme);
+    }
+    Enregistre("bInitLibrary(" + sQui + ")");
+    gstEtat().stContexte.sMoteur = sCheminMoteur();
+#if defined(TQE_INIT_FALSE)
+    return 0;
+#else
+    return 1;
+#endif
+}
+
+#if defined(TQE_NO_PROXY_EXPORT)
+#define TQE_EXPORTE_PROXY TQE_CACHE
+#else
+#define TQE_EXPORTE_PROXY TQE_EXPORTE
+#endif
+
+TQE_EXPORTE_PROXY ITQVMProxy *pQueryProxy(int32_t nQuoi)
+{
+    Enregistre("pQueryProxy(" + sNombre(nQuoi) + ")");
+    static CProxyMoteur clProxy;
+#if defined(TQE_PROXY_NULL)
+    return nullptr;
+#else
+    return nQuoi == TQVM_PROXY_LANCEUR ? &clProxy : nullptr;
+#endif
+}
+
+TQE_EXPORTE void TermLibrary(void)
+{
+    Enregistre("TermLibrary()");
+    gstEtat().clScript = CScriptTQL();
+    gstEtat().bScriptCharge = false;
+}
+
+TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
+{
+    Enregistre("QS_DonneTQL(" + sTexteEnregistre(pszNomTQL) + ", " + sNombre(oOffset) + ")");
+#if defined(TQE_DONNETQL_FALSE)
+    return 0;
+#else
+    stETATMOTEUR &stEtat = gstEtat();
+    stEtat.bScriptCharge = false;
+    if (!pszNomTQL || !*pszNomTQL)
+        return 0;
+    std::string sErreur;
+    if (!stEtat.clScript.bChargeFichier(sCheminTQL(pszNomTQL), oOffset, &sErreur)) {
+        fprintf(stderr, "tq150vm: %s\n", sErreur.c_str());
+        return 0;
+    }
+    stEtat.stContexte.sNomTQL = pszNomTQL;
+    stEtat.stContexte.oOffsetTQL = oOffset;
+    stEtat.bScriptCharge = true;
+    return 1;
+#endif
+}
+
+TQE_EXPORTE_QS void QS_DonneREP(const char *pszRepertoire)
+{
+    Enregistre("QS_DonneREP(" + sTexteEnregistre(pszRepertoire) + ")");
+    gstEtat().stContexte.sRepDonnees = pszRepertoire ? pszRepertoire : "";
+}
+
+TQE_EXPORTE intptr_t QS_SetParam(int32_t nCode, intptr_t nValeur)
+{
+    stETATMOTEUR &stEtat = gstEtat();
+    const char *pszTexte = reinterpret_cast<const char *>(nValeur);
+    switch (nCode) {
+    case eTQVMPARAM_REGISTRE:
+    case eTQVMPARAM_INFOLDAP:
+        Enregistre("QS_SetParam(" + sNombre(nCode) + ", " + sTexteEnregistre(pszTexte) + ")");
+        return pszTexte != nullptr;
+    case eTQVMPARAM_LOGGER:
+        Enregistre("QS_SetParam(" + sNombre(nCode) + ", " + sPointeur(pszTexte) + ")");
+        return 0;
+    default:
+        break;
+    }
+    Enregistre("QS_SetParam(" + sNombre(nCode) + ", " + sNombre(static_cast<long long>(nValeur)) + ")");
+    switch (nCode) {
+    case eTQVMPARAM_VERSIONACTIVE:
+        stEtat.stContexte.nVersion = static_cast<int32_t>(nValeur);
+        return 1;
+    case eTQVMPARAM_MODEEXECUTION: {
+        uint32_t nAncien = stEtat.stContexte.nMode;
+        stEtat.stContexte.nMode = static_cast<uint32_t>(nValeur);
+        return nAncien;
+    }
+    case eTQVMPARAM_TERMINE:
+        stEtat.bScriptCharge = false;
+        return 1;
+    case eTQVMPARAM_HISTOCONNEXION:
+        return nValeur;
+    default:
+        return 0;
+    }
+}
+
+TQE_EXPORTE_QS TQVM_BOOL QS_Run_Res(uint32_t nMode, const char *pszProjet, const char *pszLigneCommande,
+                                   int32_t *pnResultat)
+{
+    Enregistre("QS_Run_Res(" + sNombre(nMode) + ", " + sTexteEnregistre(pszProjet) + ", " +
+               sTexteEnregistre(pszLigneCommande) + ", " + sPointeur(pnResultat) + ")");
+#if defined(TQE_RUN_FALSE)
+    if (pnResultat)
+        *pnResultat = 3;
+    return 0;
+#else
+    stETATMOTEUR &stEtat = gstEtat();
+    if (!stEtat.bScriptCharge || !pnResultat)
+        return 0;
+    stEtat.stContexte.nMode = nMode;
+    stEtat.stContexte.sProjet = pszProjet ? pszProjet : "";
+    stEtat.stContexte.sLigneCommande = pszLigneCommande ? pszLigneCommande : "";
+    stRESULTATSCRIPT stResultat = stEtat.clScript.Execute(stEtat.stContexte, stdout);
+    *pnResultat = stResultat.nResultat;
+    return stResultat.bReussi ? 1 : 0;
+#endif
+}
+
+// Service mode arrives with the service road; the reference engine declines it.
+TQE_EXPORTE_QS TQVM_BOOL QS_Run_Service(const char *pszProjet, const char *pszLigneCommande,
+                                       PFN_STOPSERVICE pfnStop, int32_t nReserve)
+{
+    Enregistre("QS_Run_Service(" + sTexteEnregistre(pszProjet) + ", " + sTexteEnregistre(pszLigneCommande) +
+               ", " + sPointeur(reinterpret_cast<void *>(pfnStop)) + ", " + sNombre(nReserve) + ")");
+    return 0;
+}
+
+TQE_EXPORTE_QS TQVM_BOOL QS_Term_Service(int32_t nReserve)
+{
+    Enregistre("QS_Term_Service(" + sNombre(nReserve) + ")");
+    return 1;
+}
+
+TQE_EXPORTE_QS TQVM_BOOL QS_TestEx(uint32_t nMode, const char *pszNom, int32_t nReserve)
+{
+    Enregistre("QS_TestEx(" + sNombre(nMode) + ", " + sTexteEnregistre(pszNom) + ", " + sNombre(nReserve) + ")");
+    return 0;
+}
+
+TQE_EXPORTE_QS TQVM_BOOL QS_ListeDLL(CSimpleBuffer *pclListe, const char *pszNom)
+{
+    Enregistre("QS_ListeDLL(" + sPointeur(pclListe) + ", " + sTexteEnregistre(pszNom) + ")");
+    return 0;
+}
+
+TQE_EXPORTE_QS TQVM_BOOL QS_ListeTQL(CSimpleBuffer *pclListe, const char *pszNom)
+{
+    Enregistre("QS_ListeTQL(" + sPointeur(pclListe) + ", " + sTexteEnregistre(pszNom) + ")");
+    return 0;
+}
+
+TQE_EXPORTE_QS void QS_DonneMBR(const char *pszTexte1, const char *pszTexte2)
+{
+    Enregistre("QS_DonneMBR(" + sTexteEnregistre(pszTexte1) + ", " + sTexteEnregistre(pszTexte2) + ")");
+}
+
+TQE_EXPORTE_QS void QS_DonneFinInit(PFN_FININIT pfnCallBack, void *pContexte)
+{
+    Enregistre("QS_DonneFinInit(" + sPointeur(reinterpret_cast<void *>(pfnCallBack)) + ", " +
+               sPointeur(pContexte) + ")");
+}
+
+TQE_EXPORTE_QS void QS_InitGoRequete(void *pParam)
+{
+    Enregistre("QS_InitGoRequete(" + sPointeur(pParam) + ")");
+}
