@@ -123,6 +123,8 @@ void ZeroMemory(void *pBlock, size_t nSize);
 
 // Reads /proc/meminfo at most once a second.
 void GlobalMemoryStatus(MEMORYSTATUS *pStatus);
+// How many times /proc/meminfo has been read so far (for diagnostics).
+DWORD nGetMemoryStatusReadCount();
 
 // ---------------------------------------------------------------------------
 // Atoms (WinApiAtom.cpp); names compared without regard to case
