@@ -161,11 +161,13 @@ TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
 {
     Enregistre("QS_DonneTQL(" + sTexteEnregistre(pszNomTQL) + ", " + sNombre(oOffset) + ")");
 #if defined(TQE_DONNETQL_FALSE)
-    return 0;
+    const bool bRefuse = true;
 #else
+    const bool bRefuse = false;
+#endif
     stETATMOTEUR &stEtat = gstEtat();
     stEtat.bScriptCharge = false;
-    if (!pszNomTQL || !*pszNomTQL)
+    if (bRefuse || !pszNomTQL || !*pszNomTQL)
         return 0;
     std::string sErreur;
     if (!stEtat.clScript.bChargeFichier(sCheminTQL(pszNomTQL), oOffset, &sErreur)) {
@@ -176,7 +178,6 @@ TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
     stEtat.stContexte.oOffsetTQL = oOffset;
     stEtat.bScriptCharge = true;
     return 1;
-#endif
 }
 
 TQE_EXPORTE_QS void QS_DonneREP(const char *pszRepertoire)

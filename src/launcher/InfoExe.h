@@ -49,6 +49,17 @@ static_assert(offsetof(_stINFOEXE, abReserve3) == 1124, "block layout");
 static_assert(offsetof(_stINFOEXE, nVersionActive) == 2226, "block layout");
 static_assert(offsetof(_stINFOEXE, abReserve4) == 2230, "block layout");
 
+// Description record that precedes a compressed component block carried in the
+// executable file; the compressed data follows it directly.
+#pragma pack(push, 1)
+struct _stINFODLL {
+    uint8_t abReserve[522];      // not read by the launcher
+    uint32_t dwTailleCompressee; // size of the compressed data that follows
+};
+#pragma pack(pop)
+static_assert(sizeof(_stINFODLL) == 526, "the component block record is 526 bytes");
+static_assert(offsetof(_stINFODLL, dwTailleCompressee) == 522, "component block record layout");
+
 // Size of the data files directory field.
 #define TQ_TAILLE_FILEPATH 261
 

@@ -42,6 +42,23 @@ bool bInitVM(HINSTANCE hLibrairie)
     return true;
 }
 
+void DelieVM()
+{
+    ghDLLVM = nullptr;
+    gpfnRUN = nullptr;
+    gpfnRUNSRV = nullptr;
+    gpfnTERMSRV = nullptr;
+    gpfnDBG = nullptr;
+    gpfnDLL = nullptr;
+    gpfnTQL = nullptr;
+    gpfnREP = nullptr;
+    gpfnMBR = nullptr;
+    gpfnFININT = nullptr;
+    gpfnGOQUERY = nullptr;
+    gpfnLTQL = nullptr;
+    gpfnPARAM = nullptr;
+}
+
 bool bRunExec(eMODEVM eMode, const char *pszProjet, const char *pszLigneCommande, int *pnResultat)
 {
     if (!gpfnRUN)

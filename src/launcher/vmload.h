@@ -25,6 +25,9 @@ extern PFN_PARAM gpfnPARAM;
 
 // Stores the handle and binds the twelve QS_ entries by name; true whatever was found.
 bool bInitVM(HINSTANCE hLibrairie);
+// Forgets the handle and every entry, once the library has been closed, so that no
+// wrapper calls into an unloaded library.
+void DelieVM();
 
 bool bRunExec(eMODEVM eMode, const char *pszProjet, const char *pszLigneCommande, int *pnResultat);
 bool bRunTest(eMODEVM eMode, const char *pszNom);

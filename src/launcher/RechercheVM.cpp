@@ -1,0 +1,220 @@
+// Search and loading of the runtime engine library.
+#include "launcher/RechercheVM.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "files/DiskFile.h"
+#include "launcher/TQVMContrat.h"
+#include "platform/WinApi.h"
+
+int32_t g_nModeFramework = 0;
+_stRECHERCHEFW g_stRechercheFw = {0, CTString(), CTString(), nullptr, nullptr, 0, 0};
+
+const char gszRepFrameworkCommunUnix[24] = "/usr/local/ORMELAN/lib/";
+const char gszFRAMEWORK[] = "FRAMEWORK";
+const char gszNomValeurChemin[] = "CHEMIN";
+
+const _stSTDCOMPO gstTabStdCompo[15] = {
+    {"tq150com.so", 10, 0x1},          {"tq150cpl.so", 26, 0x0},  {"tq150img.so", 25, 0x1},
+    {"tq150jav.so", 11, 0x1},          {"tq150mat.so", 3, 0x1},   {"tq150msql.so", 32, 0x0},
+    {"tq150page.so", 31, 0x40000001}, {"tq150pdf.so", 37, 0x0},  {"tq150prn.so", 9, 0x1},
+    {"tq150sql.so", 28, 0x0},          {"tq150std.so", 8, 0x1},   {"tq150trs.so", 14, 0x0},
+    {"tq150vm.so", 0, 0x21},           {"tq150xml.so", 4, 0x1},   {"tq150zip.so", 42, 0x1},
+};
+const _stSTDCOMPO gstTabDLLAS400_TORQEN[2] = {
+    {"vxa1500as.so", 100, 0x1},
+    {"vxa1500as.so", 101, 0x0},
+};
+
+static const char *gpszRacineCommune = nullptr;
+
+void RechercheVM_SetRacineCommune(const char *pszRacine)
+{
+    gpszRacineCommune = pszRacine;
+}
+
+const char *RechercheVM_pszRacineCommune()
+{
+    return gpszRacineCommune ? gpszRacineCommune : gszRepFrameworkCommunUnix;
+}
+
+_stRECHERCHEFW *pstRechercheFramework()
+{
+    return &g_stRechercheFw;
+}
+
+const _stSTDCOMPO *pstGetStdDesc(int nComposante)
+{
+    for (const _stSTDCOMPO &stCompo : gstTabStdCompo)
+        if (stCompo.nComposante == nComposante)
+            return &stCompo;
+    if (nComposante == 100)
+        return &gstTabDLLAS400_TORQEN[0];
+    if (nComposante == 101)
+        return &gstTabDLLAS400_TORQEN[1];
+    return nullptr;
+}
+
+// Directory part of a path, with its trailing slash.
+static CTString czRepertoire(const char *pszChemin)
+{
+    char szRep[261] = "";
+    if (strlen(pszChemin) < sizeof(szRep))
+        CDiskFile::SplitPath(pszChemin, szRep, nullptr);
+    return CTString(szRep);
+}
+
+CTString _czCheminCompletVM(const char *pszNomVM)
+{
+    CTString clChemin(g_stRechercheFw.clRepFramework);
+    CDiskFile::DirectoryWithEndSlash(clChemin);
+    clChemin.Add(pszNomVM);
+    return clChemin;
+}
+
+HINSTANCE _hTrouveEtChargeVM_Prioritaire(const char *pszCheminExplicite)
+{
+    if (!pszCheminExplicite || !*pszCheminExplicite || !CDiskFile::bIsAFile(pszCheminExplicite))
+        return nullptr;
+    HINSTANCE hLibrairie = dlopen(pszCheminExplicite, RTLD_NOW);
+    if (!hLibrairie)
+        return nullptr;
+    g_stRechercheFw.clRepFramework = czRepertoire(pszCheminExplicite);
+    g_nModeFramework = 1;
+    g_stRechercheFw.bCheminExplicite = 1;
+    return hLibrairie;
+}
+
+bool _bTrouveVM_1_FrameworkDansRepEXE(const char *pszNomVM)
+{
+    CTString clRep(g_stRechercheFw.clRepExe);
+    CDiskFile::DirectoryWithEndSlash(clRep);
+    CTString clChemin(clRep);
+    clChemin.Add(pszNomVM);
+    if (!CDiskFile::bIsAFile(clChemin.pszGet()))
+        return false;
+    g_stRechercheFw.clRepFramework = clRep;
+    g_nModeFramework = 0;
+    return true;
+}
+
+bool _bTrouveVM_2_FrameworkCommun(const char *pszNomVM)
+{
+    char szRep[260] = "";
+    if (!bConstruitCheminFrameworkCommun(szRep, sizeof(szRep), pszNomVM) || !*szRep)
+        return false; // a renamed engine without a configured directory is not there
+    CTString clRep(szRep);
+    CDiskFile::DirectoryWithEndSlash(clRep);
+    CTString clChemin(clRep);
+    clChemin.Add(pszNomVM);
+    if (!CDiskFile::bIsAFile(clChemin.pszGet()))
+        return false;
+    g_stRechercheFw.clRepFramework = clRep;
+    g_nModeFramework = 2;
+    return true;
+}
+
+bool _bTrouveVM_3_FrameworkDev(const char *pszNomVM)
+{
+    if (strcmp(pszNomVM, TQ_NOM_VM_STANDARD) == 0)
+        g_stRechercheFw.clRepFramework.Vide();
+    return false;
+}
+
+HINSTANCE _hTrouveEtChargeVM_4_DansLePath(const char *pszNomVM)
+{
+    HINSTANCE hLibrairie = dlopen(pszNomVM, RTLD_NOW);
+    if (!hLibrairie)
+        return nullptr;
+    // The directory is that of the library the loader picked, not the executable's.
+    struct link_map *pstLien = nullptr;
+    if (dlinfo(hLibrairie, RTLD_DI_LINKMAP, &pstLien) == 0 && pstLien && pstLien->l_name &&
+        strlen(pstLien->l_name) < 260)
+        g_stRechercheFw.clRepFramework = czRepertoire(pstLien->l_name);
+    else
+        g_stRechercheFw.clRepFramework.Vide();
+    g_nModeFramework = 1;
+    return hLibrairie;
+}
+
+bool _bInitLib(HINSTANCE hLibrairie)
+{
+    PFN_INITLIBRARY pfnInit = reinterpret_cast<PFN_INITLIBRARY>(dlsym(hLibrairie, TQVM_EXPORT_INITLIBRARY));
+    if (pfnInit && pfnInit(hLibrairie))
+        return true;
+    dlclose(hLibrairie);
+    g_stRechercheFw.clRepFramework.Vide();
+    return false;
+}
+
+HINSTANCE hTrouveEtChargeVM(const char *pszNomVM, const char *pszCheminExplicite)
+{
+    g_stRechercheFw.clRepFramework.Vide();
+    g_stRechercheFw.bCheminExplicite = 0;
+    HINSTANCE hLibrairie = _hTrouveEtChargeVM_Prioritaire(pszCheminExplicite);
+    if (!hLibrairie) {
+        if (!pszNomVM || !*pszNomVM)
+            return nullptr;
+        const _stINFOEXE *pstInfo = g_stRechercheFw.pstInfoExe;
+        HINSTANCE hSonde = nullptr;
+        if (!_bTrouveVM_1_FrameworkDansRepEXE(pszNomVM) && !(pstInfo && pstInfo->nOuvertureDirecte)) {
+            if (!(pstInfo && pstInfo->nFrameworkCommun && _bTrouveVM_2_FrameworkCommun(pszNomVM)) &&
+                !_bTrouveVM_3_FrameworkDev(pszNomVM))
+                hSonde = _hTrouveEtChargeVM_4_DansLePath(pszNomVM);
+        }
+        hLibrairie = dlopen(_czCheminCompletVM(pszNomVM).pszGet(), RTLD_NOW);
+        // The probe of the loader's search only served to learn the directory: release
+        // it so that closing the engine really unloads it.
+        if (hSonde)
+            dlclose(hSonde);
+        if (!hLibrairie)
+            return nullptr;
+    }
+    return _bInitLib(hLibrairie) ? hLibrairie : nullptr;
+}
+
+void _ConstruitCheminFrameworkCommunORM(char *pszSortie, unsigned int nTaille)
+{
+    if (!pszSortie || nTaille == 0)
+        return;
+    CTString clRep(RechercheVM_pszRacineCommune());
+    CDiskFile::DirectoryWithEndSlash(clRep);
+    int n = snprintf(pszSortie, nTaille, "%s%s/", clRep.pszGet(), TQ_VERSION_FRAMEWORK);
+    if (n < 0 || static_cast<unsigned int>(n) >= nTaille)
+        *pszSortie = '\0'; // a cut path would name another directory
+}
+
+bool _bFrameworkRenomme(const char *pszNomVM)
+{
+    return strcasecmp(pszNomVM, TQ_NOM_VM_STANDARD) != 0;
+}
+
+CTString czFichierConfFrameworkRenomme(const char *pszNomVM)
+{
+    // The profile sits in the common root: <root>/<engine library name>.conf.
+    char szRacine[261];
+    snprintf(szRacine, sizeof(szRacine), "%s", RechercheVM_pszRacineCommune());
+    CDiskFile::DirectoryWithoutEndSlash(szRacine);
+    return CTStringFormat(TQ_MODELE_CONF_RENOMME, szRacine, pszNomVM);
+}
+
+bool _bConstruitCheminFrameworkRenomme(char *pszSortie, unsigned int nTaille, const char *pszNomVM)
+{
+    CTString clFichier = czFichierConfFrameworkRenomme(pszNomVM);
+    GetPrivateProfileString(gszFRAMEWORK, gszNomValeurChemin, "", pszSortie, nTaille, clFichier.pszGet());
+    return true;
+}
+
+bool bConstruitCheminFrameworkCommun(char *pszSortie, unsigned int nTaille, const char *pszNomVM)
+{
+    if (!_bFrameworkRenomme(pszNomVM)) {
+        _ConstruitCheminFrameworkCommunORM(pszSortie, nTaille);
+        return true;
+    }
+    return _bConstruitCheminFrameworkRenomme(pszSortie, nTaille, pszNomVM);
+}
