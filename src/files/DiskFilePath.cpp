@@ -2,6 +2,7 @@
 // The code base was written for Windows names, so '\' is taken as '/' everywhere.
 #include "files/DiskFile.h"
 #include "files/DiskFilePrivate.h"
+#include "strings/Tstring.h"
 
 #include <cctype>
 #include <cerrno>
@@ -127,6 +128,22 @@ char *CDiskFile::pszSlash2BackSlash(char *psz)
     return psz;
 }
 
+CTString &CDiskFile::pszBackSlash2Slash(CTString &cl)
+{
+    for (long i = 0, n = cl.nTaille(); i < n; ++i)
+        if (cl.cGetChar(i) == '\\')
+            cl.SetChar(i, '/');
+    return cl;
+}
+
+CTString &CDiskFile::pszSlash2BackSlash(CTString &cl)
+{
+    for (long i = 0, n = cl.nTaille(); i < n; ++i)
+        if (cl.cGetChar(i) == '/')
+            cl.SetChar(i, '\\');
+    return cl;
+}
+
 const char *CDiskFile::pszGetPtrToFileName(const char *pszPath)
 {
     if (!pszPath || !*pszPath)
@@ -193,6 +210,14 @@ void CDiskFile::DirectoryWithEndSlash(char *pszDir)
         pszDir[n] = '/';
         pszDir[n + 1] = 0;
     }
+}
+
+void CDiskFile::DirectoryWithEndSlash(CTString &clDir)
+{
+    pszBackSlash2Slash(clDir);
+    long n = clDir.nTaille();
+    if (n > 0 && clDir.cGetChar(n - 1) != '/')
+        clDir.Add('/');
 }
 
 void CDiskFile::DirectoryWithoutEndSlash(char *pszDir)
