@@ -665,7 +665,7 @@ void CTString::SansEspace() {
 }
 
 // ---------------------------------------------------------------------------
-// Numbers and files
+// Numbers
 
 int64_t CTString::nVal(int base, int start, int len) const {
     CTString part = clMilieu(start, len);
@@ -681,10 +681,4 @@ int64_t CTString::nVal(int base, int start, int len) const {
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
     return static_cast<int64_t>(v);
-}
-
-void CTString::FichierTemporaire(const char* prefix) {
-    char* p = tempnam(nullptr, prefix);
-    if (!p) { Vide(); return; }
-    SetBuffer(p);
 }
