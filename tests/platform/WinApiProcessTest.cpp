@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "PlatformTestUtil.h"
+#include "platform/WinApi.h"
+
+using tqtest::CTempDir;
+using tqtest::ReadFile;
+using tqtest::WriteFile;
+
+TEST(CommandLine, QuotesArgumentsWithBlanks)
+{
+    const char *apszArgs[] = {"plain", "two words", "KEY=a b", "a b=c", ""};
+    SetCommandLine(5, apszArgs);
+    EXPECT_STREQ(GetCommandLine(), "plain \"two words\" KEY=\"a b\" \"a b=c\"  ");
+
+    // Rebuilding starts from an empty line.
+    SetCommandLine(1, apszArgs);
+    EXPECT_STREQ(GetCommandLine(), "plain ");
+    SetCommandLine(0, nullptr);
+    EXPECT_STREQ(GetCommandLine(), "");
+}
+
+TEST(CommandLine, CutAt1024Characters)
+{
+    std::string clLong(1000, 'x');
+    std::string clBlank = "y " + std::string(100, 'z');
+    const char *apszArgs[] = {clLong.c_str(), clBlank.c_str(), "tail"};
+    SetCommandLine(3, apszArgs);
+    std::string clLine = GetCommandLine();
+    ASSERT_EQ(clLine.size(), 1024u);
+    EXPECT_EQ(clLine, (clLong + " \"" + clBlank).substr(0, 1024));
+
+    std::string clHuge(5000, 'w');
+    const char *apszHuge[] = {clHuge.c_str()};
+    SetCommandLine(1, apszHuge);
+    EXPECT_EQ(strlen(GetCommandLine()), 1024u);
+}
+
+TEST(Process, MissingProgramFails)
+{
+    pid_t nPid = 0;
+    int nRunning = 7, nExit = 7;
+    EXPECT_FALSE(CreateProcess(nullptr, "/no/such/program arg", &nPid, &nRunning, &nExit));
+    EXPECT_EQ(nRunning, 0);
+    EXPECT_EQ(nExit, 255);
+    EXPECT_GT(nPid, 0);
+    // Every output is optional.
+    EXPECT_FALSE(CreateProcess("/no/such/program", nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST(Process, LongRunningProgramIsLeftRunning)
+{
+    pid_t nPid = 0;
+    int nRunning = 0, nExit = 7;
+    ASSERT_TRUE(CreateProcess(nullptr, "/bin/sleep 5", &nPid, &nRunning, &nExit));
+    EXPECT_EQ(nRunning, 1);
+    ASSERT_GT(nPid, 0);
+    EXPECT_EQ(WaitPid(nPid, 0, nullptr), 0);
+    EXPECT_TRUE(TerminateProcess(nPid, 0));
+    int nStatus = 0;
+    ASSERT_EQ(waitpid(nPid, &nStatus, 0), nPid);
+    EXPECT_TRUE(WIFSIGNALED(nStatus));
+    EXPECT_FALSE(TerminateProcess(0, 0));
+    // Negative values would reach whole process groups.
+    EXPECT_FALSE(TerminateProcess(-1, 0));
+}
+
+TEST(Process, ExitCodesAndWordSplitting)
+{
+    CTempDir clDir;
+    std::string clScript = clDir.File("args.sh");
+    std::string clOut = clDir.File("out.txt");
+    WriteFile(clScript, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$TQ_TEST_OUT\"\nexit 3\n");
+    chmod(clScript.c_str(), 0755);
+    setenv("TQ_TEST_OUT", clOut.c_str(), 1);
+
+    int nRunning = 9, nExit = 0;
+    std::string clLine = clScript + "  \"a b\"\tc   \"\"  \"x\"y \\\"q ";
+    EXPECT_TRUE(CreateProcess(nullptr, clLine.c_str(), nullptr, &nRunning, &nExit));
+    EXPECT_EQ(nRunning, 0);
+    EXPECT_EQ(nExit, 3);
+    EXPECT_EQ(ReadFile(clOut), "[a b][c][xy][\\\"q]");
+
+    // With an application it is argument 0 and every word of the line follows.
+    EXPECT_TRUE(CreateProcess(clScript.c_str(), "one \"two three\"", nullptr, &nRunning, &nExit));
+    EXPECT_EQ(ReadFile(clOut), "[one][two three]");
+
+    // A program that ends with 255 is taken as a failure to start.
+    EXPECT_FALSE(CreateProcess(nullptr, "/bin/sh -c \"exit 255\"", nullptr, nullptr, &nExit));
+    EXPECT_EQ(nExit, 255);
+    EXPECT_TRUE(CreateProcess("/bin/sh", "-c \"exit 0\"", nullptr, nullptr, &nExit));
+    EXPECT_EQ(nExit, 0);
+    unsetenv("TQ_TEST_OUT");
+}
+
+TEST(Process, ModuleFileName)
+{
+    char szExpected[PATH_MAX];
+    ssize_t nLen = readlink("/proc/self/exe", szExpected, sizeof szExpected - 1);
+    ASSERT_GT(nLen, 0);
+    szExpected[nLen] = '\0';
+
+    char szPath[PATH_MAX];
+    EXPECT_EQ(GetModuleFileName(nullptr, szPath, sizeof szPath), static_cast<DWORD>(nLen));
+    EXPECT_STREQ(szPath, szExpected);
+    // Cut to size - 1 and terminated.
+    char szSmall[6];
+    EXPECT_EQ(GetModuleFileName(nullptr, szSmall, sizeof szSmall), 5u);
+    EXPECT_EQ(std::string(szSmall), std::string(szExpected).substr(0, 5));
+    EXPECT_EQ(GetModuleFileName(nullptr, szSmall, 0), 0u);
+
+    // A loaded library's handle gives that library's path.
+    std::string clEngine = std::string(TQ_BIN_DIR) + "/tq150vm.so";
+    void *hModule = dlopen(clEngine.c_str(), RTLD_NOW);
+    if (hModule != nullptr) {
+        char szReal[PATH_MAX];
+        ASSERT_NE(realpath(clEngine.c_str(), szReal), nullptr);
+        EXPECT_GT(GetModuleFileName(hModule, szPath, sizeof szPath), 0u);
+        EXPECT_STREQ(szPath, szReal);
+        dlclose(hModule);
+    }
+}
+
+TEST(Process, EnvironmentHandlesAndVersion)
+{
+    ASSERT_TRUE(SetEnvironmentVariable("TQ_TEST_VAR", "hello"));
+    char szValue[16];
+    EXPECT_EQ(GetEnvironmentVariable("TQ_TEST_VAR", nullptr, 0), 5u);
+    EXPECT_EQ(GetEnvironmentVariable("TQ_TEST_VAR", szValue, sizeof szValue), 5u);
+    EXPECT_STREQ(szValue, "hello");
+    EXPECT_EQ(GetEnvironmentVariable("TQ_TEST_VAR", szValue, 3), 2u);
+    EXPECT_STREQ(szValue, "he");
+    ASSERT_TRUE(SetEnvironmentVariable("TQ_TEST_VAR", nullptr));
+    EXPECT_EQ(GetEnvironmentVariable("TQ_TEST_VAR", szValue, sizeof szValue), 0u);
+
+    EXPECT_EQ(GetStdHandle(STD_INPUT_HANDLE), 0);
+    EXPECT_EQ(GetStdHandle(STD_OUTPUT_HANDLE), 1);
+    EXPECT_EQ(GetStdHandle(STD_ERROR_HANDLE), 2);
+    EXPECT_EQ(GetStdHandle(0), -1);
+
+    OSVERSIONINFO stInfo;
+    memset(&stInfo, 0x55, sizeof stInfo);
+    stInfo.dwOSVersionInfoSize = sizeof stInfo;
+    EXPECT_TRUE(GetVersionEx(&stInfo));
+    EXPECT_EQ(stInfo.dwOSVersionInfoSize, sizeof stInfo);
+    EXPECT_EQ(stInfo.dwPlatformId, 1000u);
+    EXPECT_EQ(stInfo.dwMajorVersion, 0u);
+    EXPECT_EQ(stInfo.szCSDVersion[0], '\0');
+}
