@@ -510,7 +510,8 @@ DWORD FormatMessageWin(DWORD dwFlags, const void *pSource, DWORD, DWORD, LPSTR p
     CArguments clArgs(dwFlags, pArguments);
     std::string clOut;
     if (clArgs.bPresent()) {
-        Expand(pszSource, clArgs, false, clOut);
+        std::string clScratch;
+        Expand(pszSource, clArgs, false, clScratch);
         clArgs.Load();
     }
     clOut.reserve(100);
