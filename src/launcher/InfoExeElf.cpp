@@ -1,0 +1,218 @@
+// Locating the launcher's values in its ELF file image. Every offset read from the
+// file is checked against the image size before use.
+#include "launcher/InfoExeElf.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "launcher/InfoExe.h"
+
+namespace {
+
+const uint16_t SHN_XINDEX_ = 0xFFFF;
+const uint32_t SHT_NOBITS_ = 8;
+
+uint16_t nLit16(const uint8_t *p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+uint32_t nLit32(const uint8_t *p)
+{
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint64_t nLit64(const uint8_t *p)
+{
+    return static_cast<uint64_t>(nLit32(p)) | (static_cast<uint64_t>(nLit32(p + 4)) << 32);
+}
+
+// True when [oDebut, oDebut + nLongueur) lies inside an image of nTaille bytes.
+bool bDansImage(uint64_t oDebut, uint64_t nLongueur, size_t nTaille)
+{
+    return oDebut <= nTaille && nLongueur <= nTaille - oDebut;
+}
+
+void Raison(const char **ppszRaison, const char *pszRaison)
+{
+    if (ppszRaison)
+        *ppszRaison = pszRaison;
+}
+
+// One section header, whatever the class.
+struct stSECTION {
+    uint32_t nNom;
+    uint32_t nType;
+    uint64_t oOffset;
+    uint64_t nTaille;
+    uint32_t nLien;
+};
+
+struct stTABLESECTIONS {
+    int nClasse;
+    uint64_t oTable;
+    uint64_t nEntree;
+    uint64_t nNombre;
+    uint64_t nIndexNoms;
+};
+
+bool bLitSection(const uint8_t *pImage, const stTABLESECTIONS &t, uint64_t nIndex, stSECTION *pst)
+{
+    const uint8_t *p = pImage + t.oTable + nIndex * t.nEntree;
+    pst->nNom = nLit32(p);
+    pst->nType = nLit32(p + 4);
+    if (t.nClasse == 64) {
+        pst->oOffset = nLit64(p + 24);
+        pst->nTaille = nLit64(p + 32);
+        pst->nLien = nLit32(p + 40);
+    } else {
+        pst->oOffset = nLit32(p + 16);
+        pst->nTaille = nLit32(p + 20);
+        pst->nLien = nLit32(p + 24);
+    }
+    return true;
+}
+
+bool bTableSections(const uint8_t *pImage, size_t nTaille, stTABLESECTIONS *pt, const char **ppszRaison)
+{
+    _stELFENTETE stEntete;
+    if (!ElfInfoExe_bLitEntete(pImage, nTaille, &stEntete, ppszRaison))
+        return false;
+    pt->nClasse = stEntete.nClasse;
+    const bool b64 = stEntete.nClasse == 64;
+    pt->oTable = b64 ? nLit64(pImage + 40) : nLit32(pImage + 32);
+    pt->nEntree = nLit16(pImage + (b64 ? 58 : 46));
+    pt->nNombre = nLit16(pImage + (b64 ? 60 : 48));
+    pt->nIndexNoms = nLit16(pImage + (b64 ? 62 : 50));
+    const uint64_t nEntreeMin = b64 ? 64 : 40;
+    if (pt->oTable == 0 || pt->nEntree < nEntreeMin || !bDansImage(pt->oTable, pt->nEntree, nTaille)) {
+        Raison(ppszRaison, "the file has no section table");
+        return false;
+    }
+    // Many sections: the real count and name index sit in section 0.
+    stSECTION stZero;
+    bLitSection(pImage, *pt, 0, &stZero);
+    if (pt->nNombre == 0)
+        pt->nNombre = stZero.nTaille;
+    if (pt->nIndexNoms == SHN_XINDEX_)
+        pt->nIndexNoms = stZero.nLien;
+    if (pt->nNombre == 0 || pt->nNombre > (nTaille - pt->oTable) / pt->nEntree || pt->nIndexNoms >= pt->nNombre) {
+        Raison(ppszRaison, "the section table lies outside the file");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ElfInfoExe_bLitEntete(const uint8_t *pImage, size_t nTaille, _stELFENTETE *pstEntete, const char **ppszRaison)
+{
+    if (!pImage || nTaille < 52 || memcmp(pImage, "\x7F" "ELF", 4) != 0) {
+        Raison(ppszRaison, "not an ELF file");
+        return false;
+    }
+    if (pImage[4] != 1 && pImage[4] != 2) {
+        Raison(ppszRaison, "unknown ELF class");
+        return false;
+    }
+    if (pImage[5] != 1) {
+        Raison(ppszRaison, "not a little-endian ELF file");
+        return false;
+    }
+    pstEntete->nClasse = pImage[4] == 2 ? 64 : 32;
+    if (pstEntete->nClasse == 64 && nTaille < 64) {
+        Raison(ppszRaison, "truncated ELF header");
+        return false;
+    }
+    pstEntete->nType = nLit16(pImage + 16);
+    pstEntete->nMachine = nLit16(pImage + 18);
+    return true;
+}
+
+bool ElfInfoExe_bTrouveSection(const uint8_t *pImage, size_t nTaille, const char *pszNom, uint64_t *poOffset,
+                               uint64_t *pnTailleSection, const char **ppszRaison)
+{
+    stTABLESECTIONS t;
+    if (!bTableSections(pImage, nTaille, &t, ppszRaison))
+        return false;
+    stSECTION stNoms;
+    bLitSection(pImage, t, t.nIndexNoms, &stNoms);
+    if (stNoms.nType == SHT_NOBITS_ || !bDansImage(stNoms.oOffset, stNoms.nTaille, nTaille)) {
+        Raison(ppszRaison, "the section names lie outside the file");
+        return false;
+    }
+    const size_t nLongueurNom = strlen(pszNom);
+    for (uint64_t i = 0; i < t.nNombre; ++i) {
+        stSECTION st;
+        bLitSection(pImage, t, i, &st);
+        // The name and its terminator must lie inside the name table.
+        if (st.nNom >= stNoms.nTaille || stNoms.nTaille - st.nNom < nLongueurNom + 1)
+            continue;
+        const char *pszCandidat = reinterpret_cast<const char *>(pImage + stNoms.oOffset + st.nNom);
+        if (memcmp(pszCandidat, pszNom, nLongueurNom + 1) != 0)
+            continue;
+        if (st.nType == SHT_NOBITS_ || !bDansImage(st.oOffset, st.nTaille, nTaille)) {
+            Raison(ppszRaison, "a launcher section has no bytes in the file");
+            return false;
+        }
+        *poOffset = st.oOffset;
+        *pnTailleSection = st.nTaille;
+        return true;
+    }
+    Raison(ppszRaison, "no information block (not a launcher)");
+    return false;
+}
+
+static bool bContient(const uint8_t *pDebut, uint64_t nTaille, const char *pszTexte)
+{
+    const size_t n = strlen(pszTexte) + 1; // with its terminator
+    for (uint64_t i = 0; nTaille >= n && i <= nTaille - n; ++i)
+        if (memcmp(pDebut + i, pszTexte, n) == 0)
+            return true;
+    return false;
+}
+
+bool ElfInfoExe_bLocalise(const uint8_t *pImage, size_t nTaille, _stLOCINFOEXE *pstLoc, const char **ppszRaison)
+{
+    if (!ElfInfoExe_bLitEntete(pImage, nTaille, &pstLoc->stEntete, ppszRaison))
+        return false;
+    uint64_t nTailleInfo = 0, nTailleChemin = 0;
+    if (!ElfInfoExe_bTrouveSection(pImage, nTaille, TQ_SECTION_INFOEXE, &pstLoc->oInfoExe, &nTailleInfo, ppszRaison))
+        return false;
+    if (!ElfInfoExe_bTrouveSection(pImage, nTaille, TQ_SECTION_FILEPATH, &pstLoc->oFilePath, &nTailleChemin,
+                                   ppszRaison) ||
+        !ElfInfoExe_bTrouveSection(pImage, nTaille, TQ_SECTION_VERSION, &pstLoc->oVersion, &pstLoc->nTailleVersion,
+                                   ppszRaison))
+        return false;
+    if (nTailleInfo != sizeof(_stINFOEXE) || nTailleChemin != TQ_TAILLE_FILEPATH) {
+        Raison(ppszRaison, "the information block has the wrong size");
+        return false;
+    }
+    const uint8_t *pInfo = pImage + pstLoc->oInfoExe;
+    if (static_cast<int32_t>(nLit32(pInfo + offsetof(_stINFOEXE, nReserve831))) != TQ_INFOEXE_RESERVE831 ||
+        static_cast<int32_t>(nLit32(pInfo + offsetof(_stINFOEXE, nReserve1116))) != TQ_INFOEXE_RESERVE1116) {
+        Raison(ppszRaison, "the information block does not carry the launcher's signature");
+        return false;
+    }
+    const uint8_t *pVersion = pImage + pstLoc->oVersion;
+    if (!bContient(pVersion, pstLoc->nTailleVersion, TQ_VERSION_PR) ||
+        !bContient(pVersion, pstLoc->nTailleVersion, TQ_VERSION_VI)) {
+        Raison(ppszRaison, "the version markers are missing");
+        return false;
+    }
+    return true;
+}
+
+const char *ElfInfoExe_pszMachine(uint16_t nMachine, char *pszTampon, size_t nTailleTampon)
+{
+    switch (nMachine) {
+    case 3:
+        return "i386";
+    case 62:
+        return "x86-64";
+    default:
+        snprintf(pszTampon, nTailleTampon, "machine %u", static_cast<unsigned>(nMachine));
+        return pszTampon;
+    }
+}
