@@ -136,6 +136,9 @@ bool CTQExe::_bInitFramework(int *pnExitCode)
         return false;
     }
     m_bVMLiee = bInitVM(m_hRuntime) ? 1 : 0;
+    // Looked up before the proxy step, so that a launch failing there still lets the
+    // library end itself before it is closed.
+    m_pfnTermLibrary = reinterpret_cast<PFN_TERMLIBRARY>(dlsym(m_hRuntime, TQVM_EXPORT_TERMLIBRARY));
 
     PFN_QUERYPROXY pfnQueryProxy = reinterpret_cast<PFN_QUERYPROXY>(dlsym(m_hRuntime, TQVM_EXPORT_QUERYPROXY));
     ITQVMProxy *piProxy = pfnQueryProxy ? pfnQueryProxy(TQVM_PROXY_LANCEUR) : nullptr;
@@ -144,7 +147,6 @@ bool CTQExe::_bInitFramework(int *pnExitCode)
         return false;
     }
     piProxy->vEnregistreCallBackErreur(_CallBackErreurVM, 0, 0);
-    m_pfnTermLibrary = reinterpret_cast<PFN_TERMLIBRARY>(dlsym(m_hRuntime, TQVM_EXPORT_TERMLIBRARY));
     return true;
 }
 

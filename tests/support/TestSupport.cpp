@@ -28,7 +28,10 @@ CTempDir::CTempDir()
     tab.push_back('\0');
     if (!mkdtemp(tab.data()))
         throw std::runtime_error("mkdtemp failed: " + std::string(strerror(errno)));
-    m_sChemin = tab.data();
+    // Resolved, so that paths built here compare equal to those a program finds for itself.
+    char *pszReel = realpath(tab.data(), nullptr);
+    m_sChemin = pszReel ? pszReel : tab.data();
+    free(pszReel);
 }
 
 CTempDir::~CTempDir()
