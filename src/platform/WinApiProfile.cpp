@@ -3,6 +3,8 @@
 // read-modify-write, so two processes writing the same file lose nothing.
 #include "platform/WinApi.h"
 
+#include "files/DiskFile.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <strings.h>
@@ -372,10 +374,7 @@ BOOL WritePrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
         return FALSE;
     char szPath[knPathMax + 1];
     CopyPathCut(szPath, pszFileName);
-    for (char *p = szPath; *p != '\0'; p++) {
-        if (*p == '\\')
-            *p = '/';
-    }
+    CDiskFile::pszBackSlash2Slash(szPath);
     // Opened without truncation even when new: another writer may create it meanwhile.
     int nFd = open(szPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (nFd < 0)

@@ -14,8 +14,8 @@
 #include "platform/WinApi.h"
 
 using tqtest::CTempDir;
-using tqtest::ReadFile;
-using tqtest::WriteFile;
+using tqplat::ReadFile;
+using tqplat::WriteFile;
 
 TEST(CommandLine, QuotesArgumentsWithBlanks)
 {
@@ -78,8 +78,8 @@ TEST(Process, LongRunningProgramIsLeftRunning)
 TEST(Process, ExitCodesAndWordSplitting)
 {
     CTempDir clDir;
-    std::string clScript = clDir.File("args.sh");
-    std::string clOut = clDir.File("out.txt");
+    std::string clScript = clDir.sFichier("args.sh");
+    std::string clOut = clDir.sFichier("out.txt");
     WriteFile(clScript, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$TQ_TEST_OUT\"\nexit 3\n");
     chmod(clScript.c_str(), 0755);
     setenv("TQ_TEST_OUT", clOut.c_str(), 1);
@@ -122,13 +122,12 @@ TEST(Process, ModuleFileName)
     // A loaded library's handle gives that library's path.
     std::string clEngine = std::string(TQ_BIN_DIR) + "/tq150vm.so";
     void *hModule = dlopen(clEngine.c_str(), RTLD_NOW);
-    if (hModule != nullptr) {
-        char szReal[PATH_MAX];
-        ASSERT_NE(realpath(clEngine.c_str(), szReal), nullptr);
-        EXPECT_GT(GetModuleFileName(hModule, szPath, sizeof szPath), 0u);
-        EXPECT_STREQ(szPath, szReal);
-        dlclose(hModule);
-    }
+    ASSERT_NE(hModule, nullptr) << dlerror();
+    char szReal[PATH_MAX];
+    ASSERT_NE(realpath(clEngine.c_str(), szReal), nullptr);
+    EXPECT_GT(GetModuleFileName(hModule, szPath, sizeof szPath), 0u);
+    EXPECT_STREQ(szPath, szReal);
+    dlclose(hModule);
 }
 
 TEST(Process, EnvironmentHandlesAndVersion)

@@ -11,8 +11,8 @@
 #include "platform/WinApi.h"
 
 using tqtest::CTempDir;
-using tqtest::ReadFile;
-using tqtest::WriteFile;
+using tqplat::ReadFile;
+using tqplat::WriteFile;
 
 namespace {
 
@@ -47,7 +47,7 @@ std::string Get(const char *pszSection, const char *pszKey, const char *pszDefau
 TEST(Profile, LookupRules)
 {
     CTempDir clDir;
-    std::string clFile = clDir.File("sample.ini");
+    std::string clFile = clDir.sFichier("sample.ini");
     WriteFile(clFile, kszSample);
 
     DWORD n = 0;
@@ -80,7 +80,7 @@ TEST(Profile, LookupRules)
 TEST(Profile, MissingFileGivesDefaultAndLeavesBuffer)
 {
     CTempDir clDir;
-    std::string clFile = clDir.File("absent.ini");
+    std::string clFile = clDir.sFichier("absent.ini");
     char szBuffer[16] = "untouched";
     EXPECT_EQ(GetPrivateProfileString("S", "K", nullptr, szBuffer, sizeof szBuffer, clFile.c_str()), 0u);
     EXPECT_STREQ(szBuffer, "untouched");
@@ -92,7 +92,7 @@ TEST(Profile, MissingFileGivesDefaultAndLeavesBuffer)
 TEST(Profile, ListsSectionsAndKeys)
 {
     CTempDir clDir;
-    std::string clFile = clDir.File("sample.ini");
+    std::string clFile = clDir.sFichier("sample.ini");
     WriteFile(clFile, kszSample);
 
     DWORD n = 0;
@@ -116,7 +116,7 @@ TEST(Profile, ListsSectionsAndKeys)
 TEST(Profile, WritesReplaceInsertAndRemove)
 {
     CTempDir clDir;
-    std::string clFile = clDir.File("w.ini");
+    std::string clFile = clDir.sFichier("w.ini");
     const char *psz = clFile.c_str();
     WriteFile(clFile, "[Sect]\na = 1\nb = 2\n\n[Next]\nc = 3\n");
 
@@ -148,7 +148,7 @@ TEST(Profile, WritesReplaceInsertAndRemove)
 TEST(Profile, InsertBeforeNextHeaderAndAppendAfterUnterminatedLine)
 {
     CTempDir clDir;
-    std::string clFile = clDir.File("w.ini");
+    std::string clFile = clDir.sFichier("w.ini");
     WriteFile(clFile, "[A]\nx = 1\n[B]\n");
     EXPECT_TRUE(WritePrivateProfileString("A", "y", "2", clFile.c_str()));
     EXPECT_EQ(ReadFile(clFile), "[A]\nx = 1\ny = 2\n[B]\n");
@@ -163,7 +163,7 @@ TEST(Profile, InsertBeforeNextHeaderAndAppendAfterUnterminatedLine)
     EXPECT_EQ(Get("S", "x", nullptr, clFile), "1");
 
     // A key writing to a new file creates it; a section with no key writes nothing.
-    std::string clNew = clDir.File("new.ini");
+    std::string clNew = clDir.sFichier("new.ini");
     EXPECT_TRUE(WritePrivateProfileString("S", nullptr, nullptr, clNew.c_str()));
     EXPECT_EQ(ReadFile(clNew), "");
     EXPECT_TRUE(WritePrivateProfileString("S", "k", nullptr, clNew.c_str()));
@@ -174,12 +174,12 @@ TEST(Profile, WriterNamesAndFailures)
 {
     CTempDir clDir;
     // Backslashes in the name are separators.
-    std::string clBack = clDir.Path() + "\\back.ini";
+    std::string clBack = clDir.sChemin() + "\\back.ini";
     EXPECT_TRUE(WritePrivateProfileString("S", "k", "v", clBack.c_str()));
-    EXPECT_EQ(ReadFile(clDir.File("back.ini")), "[S]\nk = v\n");
+    EXPECT_EQ(ReadFile(clDir.sFichier("back.ini")), "[S]\nk = v\n");
     // A file that cannot be created: false, nothing written.
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", clDir.File("no/such/dir.ini").c_str()));
-    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", clDir.Path().c_str()));
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", clDir.sFichier("no/such/dir.ini").c_str()));
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", clDir.sChemin().c_str()));
     EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", nullptr));
 }
 
@@ -195,19 +195,19 @@ TEST(Profile, RelativeNamesReadFromHomeWrittenInCurrentDirectory)
     // The home directory comes from the password database, not from HOME.
     const char *pszOldHome = getenv("HOME");
     std::string clOldHome = pszOldHome != nullptr ? pszOldHome : "";
-    setenv("HOME", clDir.Path().c_str(), 1);
+    setenv("HOME", clDir.sChemin().c_str(), 1);
 
     std::string clName = "tqplat-" + std::to_string(getpid()) + ".ini";
     std::string clInHome = clHome + "/" + clName;
     WriteFile(clInHome, "[S]\nwhere = home\n");
-    WriteFile(clDir.File(clName), "[S]\nwhere = cwd\n");
+    WriteFile(clDir.sFichier(clName), "[S]\nwhere = cwd\n");
     {
-        tqtest::CChangeDir clCd(clDir.Path());
+        tqplat::CChangeDir clCd(clDir.sChemin());
         EXPECT_EQ(Get("S", "where", nullptr, clName), "home");
         EXPECT_EQ(Get("S", "where", nullptr, "./" + clName), "cwd");
         EXPECT_TRUE(WritePrivateProfileString("S", "added", "1", clName.c_str()));
     }
-    EXPECT_EQ(ReadFile(clDir.File(clName)), "[S]\nwhere = cwd\nadded = 1\n");
+    EXPECT_EQ(ReadFile(clDir.sFichier(clName)), "[S]\nwhere = cwd\nadded = 1\n");
     EXPECT_EQ(ReadFile(clInHome), "[S]\nwhere = home\n");
     unlink(clInHome.c_str());
 
@@ -241,7 +241,7 @@ TEST(Profile, DefaultProfileFileRoundTrip)
 TEST(Profile, ConcurrentWritersLoseNothing)
 {
     CTempDir clDir;
-    std::string clFile = clDir.File("shared.ini");
+    std::string clFile = clDir.sFichier("shared.ini");
     WriteFile(clFile, "[S]\n\n[T]\n");
     const int knWrites = 200;
     // Both writers wait on the pipe so that they really run at the same time.

@@ -131,8 +131,8 @@ TEST(Time, ClockReadings)
 TEST(Time, FileTimesOfAFile)
 {
     tqtest::CTempDir clDir;
-    std::string clFile = clDir.File("t.txt");
-    tqtest::WriteFile(clFile, "x");
+    std::string clFile = clDir.sFichier("t.txt");
+    tqplat::WriteFile(clFile, "x");
     SYSTEMTIME stA = Date(2001, 2, 3, 4, 5, 6), stW = Date(2002, 3, 4, 5, 6, 7);
     FILETIME stAccess, stWrite;
     ASSERT_TRUE(SystemTimeToFileTime(&stA, &stAccess));
@@ -156,7 +156,7 @@ TEST(Time, FileTimesOfAFile)
     EXPECT_EQ(Value(stWr), Value(stLater));
     close(nFd);
     EXPECT_FALSE(GetFileTime(-1, &stC, nullptr, nullptr));
-    EXPECT_FALSE(SetFileTime(clDir.File("absent").c_str(), nullptr, nullptr, &stLater));
+    EXPECT_FALSE(SetFileTime(clDir.sFichier("absent").c_str(), nullptr, nullptr, &stLater));
 }
 
 TEST(Memory, HeapBlocksAlignedWithSizePrefix)
