@@ -1,0 +1,424 @@
+#include "compression/ZLWCompresseur.h"
+
+#include <cstdlib>
+#include <cstring>
+
+// Byte order of stores and loads below is little-endian by construction;
+// the bit stream itself is defined LSB first.
+namespace {
+
+const uint32_t LONGUEUR_MAX = 65280; // longest dictionary string is 65279 bytes
+
+inline uint32_t dwSonde0(uint32_t prefix, uint32_t byte)
+{
+    return (byte * 512 + prefix * 2 + 1) & (CZLWCompresseur::TAILLE_HASH - 1);
+}
+
+inline uint32_t dwSondeSuivante(uint32_t h, uint32_t k)
+{
+    return ((h + k + 1019) & 0xFFFF) * 2;
+}
+
+inline uint64_t qwLitLE64(const unsigned char *p)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = v << 8 | p[i];
+    return v;
+}
+
+// Bit writer of the encoder. The stream position it reports counts the
+// bytes a byte-at-a-time writer would have flushed, which is what the
+// fallback test and the gain watch look at.
+class CEcrivain {
+public:
+    explicit CEcrivain(unsigned char *out) : m_pOut(out), m_dwPos(CCompresseurBase::TAILLE_ENTETE_CODE) {}
+
+    void Ecrit(uint32_t code, uint32_t width)
+    {
+        m_qwBits |= static_cast<uint64_t>(code) << m_dwNbBits;
+        m_dwNbBits += width;
+        if (m_dwNbBits >= 32) {
+            TQ_EcritLE32(m_pOut + m_dwPos, static_cast<uint32_t>(m_qwBits));
+            m_dwPos += 4;
+            m_qwBits >>= 32;
+            m_dwNbBits -= 32;
+        }
+    }
+    uint32_t dwPosition() const { return m_dwPos + (m_dwNbBits >> 3); }
+    // Flushes everything, the last partial byte included; returns the end.
+    uint32_t dwFin()
+    {
+        while (m_dwNbBits > 0) {
+            m_pOut[m_dwPos++] = static_cast<unsigned char>(m_qwBits);
+            m_qwBits >>= 8;
+            m_dwNbBits = m_dwNbBits > 8 ? m_dwNbBits - 8 : 0;
+        }
+        return m_dwPos;
+    }
+
+private:
+    unsigned char *m_pOut;
+    uint32_t m_dwPos;
+    uint64_t m_qwBits = 0;
+    uint32_t m_dwNbBits = 0;
+};
+
+// Bit reader of the decoder: never reads past `end`; a code whose bits are
+// not all there is reported as missing.
+class CLecteur {
+public:
+    CLecteur(const unsigned char *in, uint32_t pos, uint32_t end) : m_pIn(in), m_dwPos(pos), m_dwFin(end) {}
+
+    bool bLit(uint32_t width, uint32_t &code)
+    {
+        if (m_dwNbBits < width) {
+            if (m_dwFin - m_dwPos >= 8) {
+                m_qwBits |= qwLitLE64(m_pIn + m_dwPos) << m_dwNbBits;
+                m_dwPos += (63 - m_dwNbBits) >> 3;
+                m_dwNbBits |= 56;
+            } else {
+                while (m_dwNbBits <= 56 && m_dwPos < m_dwFin) {
+                    m_qwBits |= static_cast<uint64_t>(m_pIn[m_dwPos++]) << m_dwNbBits;
+                    m_dwNbBits += 8;
+                }
+                if (m_dwNbBits < width)
+                    return false;
+            }
+        }
+        code = static_cast<uint32_t>(m_qwBits) & ((1u << width) - 1);
+        m_qwBits >>= width;
+        m_dwNbBits -= width;
+        return true;
+    }
+
+private:
+    const unsigned char *m_pIn;
+    uint32_t m_dwPos;
+    uint32_t m_dwFin;
+    uint64_t m_qwBits = 0;
+    uint32_t m_dwNbBits = 0;
+};
+
+} // namespace
+
+CZLWCompresseur::CZLWCompresseur()
+    : m_pwHash(nullptr), m_pdwCles(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
+      m_dwCodeSuivant(PREMIER_CODE), m_dGainMax(0) {}
+
+CZLWCompresseur::~CZLWCompresseur()
+{
+    _Term();
+}
+
+uint64_t CZLWCompresseur::s_qwTailleDecodeeMax(uint64_t payloadSize)
+{
+    uint64_t codes = payloadSize * 8 / 9;
+    if (codes <= LONGUEUR_MAX)
+        return codes * (codes + 1) / 2;
+    return static_cast<uint64_t>(LONGUEUR_MAX) * (LONGUEUR_MAX + 1) / 2 + (codes - LONGUEUR_MAX) * LONGUEUR_MAX;
+}
+
+bool CZLWCompresseur::s_bVerifieGain(uint64_t bytesWritten, uint64_t bytesRead, double &bestGain)
+{
+    // Extended precision throughout, as the x87 evaluates it; only the best
+    // gain is rounded to a double when it is kept. Within this call the
+    // freshly raised best gain is the extended value itself. Constants are
+    // the double literals the arithmetic was written with.
+    const long double written = static_cast<long double>(bytesWritten);
+    const long double read = static_cast<long double>(bytesRead);
+    long double gain = (static_cast<long double>(1.0) - written / read) * static_cast<long double>(100.0);
+    long double best = static_cast<long double>(bestGain);
+    if (gain > best) {
+        best = gain;
+        // A volatile store forces the rounding to 64 bits even where the
+        // compiler would otherwise keep the value in an x87 register.
+        volatile double kept = static_cast<double>(gain);
+        bestGain = kept;
+    }
+    long double tolerance = (static_cast<long double>(100.0) - best) / static_cast<long double>(100.0) <
+                                    static_cast<long double>(0.2)
+                                ? static_cast<long double>(0.2)
+                                : static_cast<long double>(0.0);
+    return best > gain + tolerance;
+}
+
+bool CZLWCompresseur::_bAlloueTables(bool withHash)
+{
+    if (withHash) {
+        if (!m_pwHash)
+            m_pwHash = static_cast<uint16_t *>(malloc(TAILLE_HASH * sizeof(uint16_t)));
+        if (!m_pdwCles)
+            m_pdwCles = static_cast<uint32_t *>(malloc(NB_CODES * sizeof(uint32_t)));
+        return m_pwHash && m_pdwCles;
+    }
+    if (!m_pstChaines)
+        m_pstChaines = static_cast<_stCHAINE *>(malloc(NB_CODES * sizeof(_stCHAINE)));
+    return m_pstChaines != nullptr;
+}
+
+void CZLWCompresseur::_RAZDico(bool withHash)
+{
+    if (withHash)
+        memset(m_pwHash, 0, TAILLE_HASH * sizeof(uint16_t));
+    m_dwLargeur = 9;
+    m_dwSeuilLargeur = 512;
+    m_dwCodeSuivant = PREMIER_CODE;
+    m_dGainMax = 0;
+}
+
+void CZLWCompresseur::_Term()
+{
+    free(m_pwHash);
+    free(m_pdwCles);
+    free(m_pstChaines);
+    m_pwHash = nullptr;
+    m_pdwCles = nullptr;
+    m_pstChaines = nullptr;
+}
+
+uint32_t CZLWCompresseur::_dwCompression()
+{
+    const uint32_t n = m_dwTailleEntree;
+    const unsigned char *in = m_pbyEntree;
+    // The coded output may run up to n + 6 bytes before the stored fallback
+    // takes over; a smaller buffer than the one asked for is refused rather
+    // than overrun.
+    if (!m_pbySortie || (n && !in) || static_cast<uint64_t>(m_dwTailleSortie) < static_cast<uint64_t>(n) + 7)
+        return 0;
+    if (n <= SEUIL_COPIE)
+        return _dwCompresseCopie();
+    if (!_bAlloueTables(true)) {
+        _Term();
+        return _dwCompresseCopie();
+    }
+    _RAZDico(true);
+
+    uint16_t *const hash = m_pwHash;
+    uint32_t *const keys = m_pdwCles;
+    const uint64_t limit = static_cast<uint64_t>(n) + 3;
+    CEcrivain out(m_pbySortie);
+    uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
+    double bestGain = 0;
+    uint32_t pos = 0;
+
+    auto reset = [&]() {
+        memset(hash, 0, TAILLE_HASH * sizeof(uint16_t));
+        width = 9;
+        threshold = 512;
+        next = PREMIER_CODE;
+        bestGain = 0;
+    };
+    // Adds (prefix, byte) at `slot` (the first empty slot of its first 11
+    // probes, or -1 when all 11 are taken).
+    auto insert = [&](uint32_t prefix, uint32_t byte, int32_t slot) {
+        if (next == NB_CODES) {
+            if (s_bVerifieGain(out.dwPosition() - TAILLE_ENTETE_CODE, pos, bestGain)) {
+                out.Ecrit(CODE_RAZ, width);
+                reset();
+            }
+            return;
+        }
+        if (slot >= 0) {
+            hash[slot] = static_cast<uint16_t>(next);
+            keys[next] = prefix << 8 | byte;
+            ++next;
+            if (width <= 15 && next > threshold) {
+                ++width;
+                threshold *= 2;
+            }
+            return;
+        }
+        // The decoder, one entry behind, has already widened at this point.
+        if (width <= 15 && next == threshold)
+            ++width;
+        out.Ecrit(CODE_RAZ, width);
+        reset();
+    };
+    auto findSlot = [&](uint32_t prefix, uint32_t byte) -> int32_t {
+        uint32_t h = dwSonde0(prefix, byte);
+        for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
+            if (hash[h] == 0)
+                return static_cast<int32_t>(h);
+            h = dwSondeSuivante(h, k);
+        }
+        return -1;
+    };
+
+    while (pos < n) {
+        if (out.dwPosition() >= limit) {
+            _Term();
+            return _dwCompresseCopie();
+        }
+        // Longest match. A pair is only ever stored within its first 11
+        // probes and nothing is removed before a reset, so a lookup can stop
+        // there; the first empty slot it meets is where the pair goes.
+        uint32_t code = in[pos] + 1u;
+        int32_t slot = -1;
+        for (++pos; pos < n; ++pos) {
+            const uint32_t byte = in[pos];
+            const uint32_t key = code << 8 | byte;
+            uint32_t h = dwSonde0(code, byte);
+            uint32_t found = 0;
+            slot = -1;
+            for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
+                const uint32_t c = hash[h];
+                if (c == 0) {
+                    slot = static_cast<int32_t>(h);
+                    break;
+                }
+                if (keys[c] == key) {
+                    found = c;
+                    break;
+                }
+                h = dwSondeSuivante(h, k);
+            }
+            if (!found)
+                break;
+            code = found;
+        }
+        out.Ecrit(code, width);
+        // The last insertion (byte 15) fixes the width of the end code and
+        // may itself emit a reset, so it is made although nothing follows.
+        if (pos < n)
+            insert(code, in[pos], slot);
+        else
+            insert(code, 15, findSlot(code, 15));
+    }
+    if (out.dwPosition() >= limit) {
+        _Term();
+        return _dwCompresseCopie();
+    }
+    out.Ecrit(CODE_FIN, width);
+    uint32_t end = out.dwFin();
+    _EcritEntete(eCOMPRESSEUR_ZLW, end - TAILLE_ENTETE_CODE);
+    m_dwLargeur = width;
+    m_dwSeuilLargeur = threshold;
+    m_dwCodeSuivant = next;
+    m_dGainMax = bestGain;
+    _Term();
+    return end;
+}
+
+uint32_t CZLWCompresseur::_dwDecompression()
+{
+    if (!m_pbyEntree || m_dwTailleEntree == 0)
+        return 0;
+    switch (m_pbyEntree[0]) {
+    case eCOMPRESSEUR_COPIE:
+        return _dwDecompresseCopie();
+    case eCOMPRESSEUR_ZLW:
+        return _dwDecompressionZLW();
+    default:
+        return 0;
+    }
+}
+
+uint32_t CZLWCompresseur::_dwDecompressionZLW()
+{
+    const unsigned char *in = m_pbyEntree;
+    unsigned char *const out = m_pbySortie;
+    if (m_dwTailleEntree < TAILLE_ENTETE_CODE || !out)
+        return 0;
+    const uint64_t blockEnd = static_cast<uint64_t>(TQ_dwLitLE32(in + 1)) + TAILLE_ENTETE_CODE;
+    const uint32_t total = TQ_dwLitLE32(in + 5);
+    // Truncated block, nothing to produce, no room for the announced size,
+    // or more than the payload can hold: all refused before any work.
+    if (blockEnd > m_dwTailleEntree || total == 0 || total > m_dwTailleSortie ||
+        total > s_qwTailleDecodeeMax(blockEnd - TAILLE_ENTETE_CODE))
+        return 0;
+    if (!_bAlloueTables(false)) {
+        _Term();
+        return 0;
+    }
+    _RAZDico(false);
+
+    _stCHAINE *const strings = m_pstChaines;
+    CLecteur reader(in, TAILLE_ENTETE_CODE, static_cast<uint32_t>(blockEnd));
+    uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
+    uint32_t pos = 0;
+    // The previous code's string: where it stands in the output, its length.
+    uint32_t prevStart = 0, prevLength = 0;
+    uint32_t result = 0;
+    uint32_t c;
+
+    // Entry `next` is the previous string plus the first byte of the current
+    // one, which follows it directly in the output.
+    auto insert = [&]() {
+        if (next >= NB_CODES)
+            return;
+        strings[next].dwDebut = prevStart;
+        strings[next].dwLongueur = prevLength + 1;
+        ++next;
+        if (width <= 15 && next >= threshold) {
+            ++width;
+            threshold *= 2;
+        }
+    };
+    // A single-byte code after the start or a reset.
+    auto literal = [&](uint32_t code) {
+        if (code == CODE_RAZ || code > 256)
+            return false;
+        out[pos] = static_cast<unsigned char>(code - 1);
+        prevStart = pos;
+        prevLength = 1;
+        ++pos;
+        return true;
+    };
+    // Copies `length` bytes from `from` (which ends before `pos`) to `pos`.
+    auto copy = [&](uint32_t from, uint32_t length) {
+        if (length <= 16 && total - pos >= 16) {
+            // One wide move; the bytes past `length` are overwritten later.
+            uint64_t a = qwLitLE64(out + from), b = qwLitLE64(out + from + 8);
+            memcpy(out + pos, &a, 8);
+            memcpy(out + pos + 8, &b, 8);
+        } else {
+            memcpy(out + pos, out + from, length);
+        }
+    };
+
+    if (!reader.bLit(width, c) || !literal(c))
+        goto fin;
+    while (pos < total) {
+        if (!reader.bLit(width, c))
+            goto fin;
+        if (c == CODE_RAZ) {
+            _RAZDico(false);
+            width = 9;
+            threshold = 512;
+            next = PREMIER_CODE;
+            if (!reader.bLit(width, c) || !literal(c))
+                goto fin;
+            continue;
+        }
+        if (c == CODE_FIN)
+            goto fin; // the stream ends before the announced size
+        uint32_t length;
+        if (c <= 256) {
+            length = 1;
+            out[pos] = static_cast<unsigned char>(c - 1);
+        } else if (c < next) {
+            length = strings[c].dwLongueur;
+            if (length > total - pos)
+                goto fin;
+            copy(strings[c].dwDebut, length);
+        } else if (c == next) {
+            // The string being defined: previous string plus its own first byte.
+            length = prevLength + 1;
+            if (length > total - pos)
+                goto fin;
+            copy(prevStart, prevLength);
+            out[pos + prevLength] = out[prevStart];
+        } else {
+            goto fin; // a code not defined yet
+        }
+        insert();
+        prevStart = pos;
+        prevLength = length;
+        pos += length;
+    }
+    result = total;
+fin:
+    _Term();
+    return result;
+}
