@@ -83,7 +83,7 @@ bool CDiskFile::_bReadLineT(T *pszBuffer, unsigned nSize, int *pbCut, unsigned n
             pszBuffer[nHeld] = 0;
             if (nEolLen) {
                 unsigned nBeyond = n - nEol - nEolLen;
-                return nBeyond == 0 || bSeek(-nBeyond * nCharSize, XSEEK_CURRENT);
+                return nBeyond == 0 || bSeek(-(nBeyond * nCharSize), XSEEK_CURRENT);
             }
             if (n < LINE_CHUNK)
                 return true; // a short chunk: the end of the file ends the line
@@ -96,7 +96,7 @@ bool CDiskFile::_bReadLineT(T *pszBuffer, unsigned nSize, int *pbCut, unsigned n
         if (pbCut)
             *pbCut = 1;
         unsigned nBack = n - nTake;
-        return nBack == 0 || bSeek(-nBack * nCharSize, XSEEK_CURRENT);
+        return nBack == 0 || bSeek(-(nBack * nCharSize), XSEEK_CURRENT);
     }
 }
 
