@@ -85,13 +85,10 @@ stRESULTATPROCESSUS Execute(const std::vector<std::string> &tabArgv, const std::
     posix_spawn_file_actions_addopen(&stActions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&stActions, tubeSortie[1], 1);
     posix_spawn_file_actions_adddup2(&stActions, tubeErreur[1], 2);
-    // The child changes directory itself (posix_spawn has no portable chdir action).
+    if (!sRepertoire.empty())
+        posix_spawn_file_actions_addchdir_np(&stActions, sRepertoire.c_str());
     std::vector<std::string> tabArgs = tabArgv;
-    std::string sProgramme = tabArgv[0];
-    if (!sRepertoire.empty()) {
-        tabArgs.insert(tabArgs.begin(), {"/bin/sh", "-c", "cd \"$0\" && exec \"$@\"", sRepertoire});
-        sProgramme = "/bin/sh";
-    }
+    const std::string sProgramme = tabArgv[0];
     std::vector<std::string> tabEnvFinal = tabEnvironnement(tabEnv);
     std::vector<char *> tabPArgs = tabPointeurs(tabArgs);
     std::vector<char *> tabPEnv = tabPointeurs(tabEnvFinal);

@@ -30,7 +30,8 @@ struct stRESULTATPROCESSUS {
     int nStatut = -1;     // exit status 0..255; 128 + signal number when killed
 };
 
-// Runs argv[0] (a path, no PATH search) with argv, in sRepertoire when not empty.
+// Runs argv[0] (a path, no PATH search; a relative one is taken from sRepertoire when
+// that is given) with argv, in sRepertoire when not empty.
 // The environment is the test's own, changed by tabEnv: "NAME=VALUE" sets a variable,
 // "NAME" alone removes it. Standard input is /dev/null.
 stRESULTATPROCESSUS Execute(const std::vector<std::string> &tabArgv, const std::vector<std::string> &tabEnv = {},
