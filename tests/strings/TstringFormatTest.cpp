@@ -121,3 +121,16 @@ TEST(CTStringFormat, Companions) {
     base.AddPrintf("%c%c", 'b', 'c');
     EXPECT_STREQ(base.pszGet(), "abc");
 }
+
+TEST(CTStringFormat, MessageFormatters) {
+    CTString s("unchanged");
+    EXPECT_EQ(s.FormatMessageA("%2$s-%1$u", 7u, "x"), 3u);
+    EXPECT_STREQ(s.pszGet(), "x-7");
+    EXPECT_GT(s.FormatMessageWin("%1!u! files in %2", 3u, "dir"), 0u);
+    EXPECT_STREQ(s.pszGet(), "3 files in dir");
+    s = "kept";
+    EXPECT_EQ(s.FormatMessageWin("%0"), 0u);  // nothing formatted: the string stays
+    EXPECT_STREQ(s.pszGet(), "kept");
+    CTStringFormatMessage m("%1$s=%2$d", "n", 12);
+    EXPECT_STREQ(m.pszGet(), "n=12");
+}
