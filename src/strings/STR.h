@@ -31,7 +31,7 @@ enum {
     QS_CMP_NUMERIC = 0x80,
 };
 
-enum eELLIPSISPOSITION {
+enum eELLIPSISPOSITION : int {
     eELLIPSIS_FIN = 0,
     eELLIPSIS_MILIEU = 1,
     eELLIPSIS_DEBUT = 2,
