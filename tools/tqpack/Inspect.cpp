@@ -84,7 +84,7 @@ std::string sAvecSlash(std::string s)
 }
 
 // The system loader's search for a bare name; answers the path it would pick.
-std::string sRechercheChargeur(const std::string &sNom, const _stELFENTETE &stLanceur)
+std::string sRechercheChargeur(const char *pszEtape, const std::string &sNom, const _stELFENTETE &stLanceur)
 {
     std::vector<std::string> tabReps;
     const char *pszLd = getenv("LD_LIBRARY_PATH");
@@ -106,7 +106,7 @@ std::string sRechercheChargeur(const std::string &sNom, const _stELFENTETE &stLa
          {std::string("/lib/") + pszTriplet, std::string("/usr/lib/") + pszTriplet, std::string("/lib") + pszSuffixe,
           std::string("/usr/lib") + pszSuffixe, std::string("/lib"), std::string("/usr/lib")})
         tabReps.push_back(sRep);
-    printf("  stage 4, system loader, bare name %s (LD_LIBRARY_PATH=%s, then the default directories):\n",
+    printf("  %s, bare name %s (LD_LIBRARY_PATH=%s, then the default directories):\n", pszEtape,
            sCite(sNom).c_str(), pszLd ? pszLd : "");
     for (const std::string &sRep : tabReps) {
         std::string sChemin = sAvecSlash(sRep) + sNom;
@@ -249,7 +249,9 @@ int nTqpackInspect(int argc, char **argv)
         }
         printf("  stage 3: nothing to try\n");
     }
-    std::string sPris = sRechercheChargeur(sNomVM, stLanceur);
+    std::string sPris = sRechercheChargeur(stInfo.nOuvertureDirecte ? "open through the system loader"
+                                                                    : "stage 4, system loader",
+                                           sNomVM, stLanceur);
     if (sPris.empty()) {
         printf("outcome: the system loader finds no loadable %s: the launch fails with the 'library not found' "
                "message\n",
