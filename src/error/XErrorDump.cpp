@@ -1,6 +1,7 @@
 // CXError: the text report (StringDump) and its information item lines.
 #include <cstdint>
 #include <cstring>
+#include <functional>
 
 #include "error/XError.h"
 #include "error/accesdllres.h"
@@ -191,11 +192,29 @@ CTString CXError::StringDump(uint32_t nMask) const
 void CXError::StringDump(CTString& clOut, uint32_t nMask) const
 {
     const bool bAbsents = (nMask & XEI_SANS_ABSENTS) == 0;
-    bool bDu = false; // a blank line is owed before the next group's first line
+    bool bDu = false;    // a blank line is owed before the next group's first line
+    bool bEcrit = false; // the current group wrote something
     auto Doit = [&]() {
         if (bDu)
             clOut.Add(CRLF);
         bDu = false;
+        bEcrit = true;
+    };
+    // One section: its lines when the value is there, else the absent line if allowed.
+    auto Section = [&](uint32_t nBit, bool bPresent, const std::function<void()>& fnLignes, unsigned int nIdAbsent) {
+        if (!(nMask & nBit))
+            return;
+        if (bPresent) {
+            Doit();
+            fnLignes();
+        } else if (bAbsents) {
+            Doit();
+            Ligne(clOut, nIdAbsent);
+        }
+    };
+    auto FinGroupe = [&]() {
+        bDu = bDu || bEcrit;
+        bEcrit = false;
     };
 
     // 1. Context
@@ -214,27 +233,18 @@ void CXError::StringDump(CTString& clOut, uint32_t nMask) const
     }
 
     // 2. User message
-    if (nMask & XEI_MESSAGE) {
-        if (!bVide(m_pszUserMessage)) {
-            Doit();
-            if (!(nMask & XEI_SANS_LIBELLE_MESSAGE))
-                Ligne(clOut, RES_MESSAGE);
-            clOut.Add(m_pszUserMessage);
-            clOut.Add(CRLF);
-            bDu = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_MESSAGE_ABSENT);
-            bDu = true;
-        }
-    }
+    Section(XEI_MESSAGE, !bVide(m_pszUserMessage), [&]() {
+        if (!(nMask & XEI_SANS_LIBELLE_MESSAGE))
+            Ligne(clOut, RES_MESSAGE);
+        clOut.Add(m_pszUserMessage);
+        clOut.Add(CRLF);
+    }, RES_MESSAGE_ABSENT);
+    FinGroupe();
 
-    // 3. Codes and level
-    bool bEcrit = false;
+    // 3. Codes and level: the code and the level are written whatever their values.
     if (nMask & XEI_CODE) {
         Doit();
         Ligne(clOut, RES_CODE, static_cast<unsigned>(m_nUserErrorCode));
-        bEcrit = true;
     }
     if (nMask & XEI_NIVEAU) {
         Doit();
@@ -251,99 +261,47 @@ void CXError::StringDump(CTString& clOut, uint32_t nMask) const
         case EL_FATALE_SYSTEME: Ligne(clOut, RES_NIVEAU_FATAL); break;
         default: Ligne(clOut, RES_NIVEAU_AUTRE, static_cast<unsigned>(m_eErrorLevel)); break;
         }
-        bEcrit = true;
     }
     if ((nMask & XEI_CODE55) && (m_nUserErrorCode55 != 0 || bAbsents)) {
         Doit();
         Ligne(clOut, RES_CODE55, static_cast<unsigned>(m_nUserErrorCode55));
-        bEcrit = true;
     }
-    bDu = bDu || bEcrit;
+    FinGroupe();
 
     // 4. System error; its message carries its own line end, if any.
-    bEcrit = false;
-    if (nMask & XEI_CODESYSTEME) {
-        if (m_dwSystemErrorCode != 0) {
-            Doit();
-            Ligne(clOut, RES_CODE_SYSTEME, static_cast<unsigned>(m_dwSystemErrorCode));
-            bEcrit = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_CODE_SYSTEME_ABSENT);
-            bEcrit = true;
-        }
-    }
-    if (nMask & XEI_MESSAGESYSTEME) {
-        if (!bVide(m_pszSystemErrorMessage)) {
-            Doit();
-            Ligne(clOut, RES_MESSAGE_SYSTEME);
-            clOut.Add(m_pszSystemErrorMessage);
-            bEcrit = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_MESSAGE_SYSTEME_ABSENT);
-            bEcrit = true;
-        }
-    }
-    bDu = bDu || bEcrit;
+    Section(XEI_CODESYSTEME, m_dwSystemErrorCode != 0, [&]() {
+        Ligne(clOut, RES_CODE_SYSTEME, static_cast<unsigned>(m_dwSystemErrorCode));
+    }, RES_CODE_SYSTEME_ABSENT);
+    Section(XEI_MESSAGESYSTEME, !bVide(m_pszSystemErrorMessage), [&]() {
+        Ligne(clOut, RES_MESSAGE_SYSTEME);
+        clOut.Add(m_pszSystemErrorMessage);
+    }, RES_MESSAGE_SYSTEME_ABSENT);
+    FinGroupe();
 
     // 5. Module, detail, debug message, information items
-    bEcrit = false;
-    if (nMask & XEI_MODULE) {
-        if (!bVide(m_pszModName)) {
-            Doit();
-            Ligne(clOut, RES_MODULE, m_pszModName, pszGetModVersion());
-            bEcrit = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_MODULE_ABSENT);
-            bEcrit = true;
-        }
-    }
-    if (nMask & XEI_DETAIL) {
-        if (m_nDetailId != 0) {
-            Doit();
-            Ligne(clOut, RES_DETAIL, static_cast<unsigned>(m_nDetailId));
-            bEcrit = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_DETAIL_ABSENT);
-            bEcrit = true;
-        }
-    }
-    if (nMask & XEI_DEBUG) {
-        if (!bVide(m_pszDebugMessage)) {
-            Doit();
-            Ligne(clOut, RES_DEBUG);
-            clOut.Add(m_pszDebugMessage);
-            clOut.Add(CRLF);
-            bEcrit = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_DEBUG_ABSENT);
-            bEcrit = true;
-        }
-    }
-    if (nMask & XEI_INFOS) {
-        if (m_tabInfo.nGetNombre() > 0) {
-            Doit();
-            Ligne(clOut, RES_INFOS);
-            for (int i = 0; i < m_tabInfo.nGetNombre(); ++i) {
-                CTString clItem;
-                _DumpItem(m_tabInfo[i], clItem, false);
-                if (!clItem.bEstVide()) {
-                    clOut.Add(CRLF);
-                    clOut.Add(clItem.pszGet());
-                }
+    Section(XEI_MODULE, !bVide(m_pszModName), [&]() {
+        Ligne(clOut, RES_MODULE, m_pszModName, pszGetModVersion());
+    }, RES_MODULE_ABSENT);
+    Section(XEI_DETAIL, m_nDetailId != 0, [&]() {
+        Ligne(clOut, RES_DETAIL, static_cast<unsigned>(m_nDetailId));
+    }, RES_DETAIL_ABSENT);
+    Section(XEI_DEBUG, !bVide(m_pszDebugMessage), [&]() {
+        Ligne(clOut, RES_DEBUG);
+        clOut.Add(m_pszDebugMessage);
+        clOut.Add(CRLF);
+    }, RES_DEBUG_ABSENT);
+    Section(XEI_INFOS, m_tabInfo.nGetNombre() > 0, [&]() {
+        Ligne(clOut, RES_INFOS);
+        for (int i = 0; i < m_tabInfo.nGetNombre(); ++i) {
+            CTString clItem;
+            _DumpItem(m_tabInfo[i], clItem, false);
+            if (!clItem.bEstVide()) {
+                clOut.Add(CRLF);
+                clOut.Add(clItem.pszGet());
             }
-            bEcrit = true;
-        } else if (bAbsents) {
-            Doit();
-            Ligne(clOut, RES_INFOS_ABSENT);
-            bEcrit = true;
         }
-    }
-    bDu = bDu || bEcrit;
+    }, RES_INFOS_ABSENT);
+    FinGroupe();
 
     // 6. Sub-errors, each under its numbered heading
     if ((nMask & XEI_SOUSERREURS) && nGetNbSubError() > 0) {
