@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-// Byte order of stores and loads below is little-endian by construction;
-// the bit stream itself is defined LSB first.
 namespace {
 
 const uint32_t LONGUEUR_MAX = 65280; // longest dictionary string is 65279 bytes
@@ -19,11 +17,12 @@ inline uint32_t dwSondeSuivante(uint32_t h, uint32_t k)
     return ((h + k + 1019) & 0xFFFF) * 2;
 }
 
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bit stream is read with little-endian loads");
+
 inline uint64_t qwLitLE64(const unsigned char *p)
 {
-    uint64_t v = 0;
-    for (int i = 7; i >= 0; --i)
-        v = v << 8 | p[i];
+    uint64_t v;
+    memcpy(&v, p, sizeof v);
     return v;
 }
 
@@ -150,6 +149,8 @@ bool CZLWCompresseur::_bAlloueTables(bool withHash)
             m_pwHash = static_cast<uint16_t *>(malloc(TAILLE_HASH * sizeof(uint16_t)));
         if (!m_pdwCles)
             m_pdwCles = static_cast<uint32_t *>(malloc(NB_CODES * sizeof(uint32_t)));
+        if (m_pdwCles)
+            m_pdwCles[0] = UINT32_MAX; // empty slots hold code 0: never a match
         return m_pwHash && m_pdwCles;
     }
     if (!m_pstChaines)
@@ -257,18 +258,22 @@ uint32_t CZLWCompresseur::_dwCompression()
         int32_t slot = -1;
         for (++pos; pos < n; ++pos) {
             const uint32_t byte = in[pos];
+            // When this extension fails, the next string starts with `byte`
+            // and its first lookup is already known: fetch that slot early.
+            if (pos + 1 < n)
+                __builtin_prefetch(&hash[dwSonde0(byte + 1, in[pos + 1])]);
             const uint32_t key = code << 8 | byte;
             uint32_t h = dwSonde0(code, byte);
             uint32_t found = 0;
             slot = -1;
             for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
                 const uint32_t c = hash[h];
-                if (c == 0) {
-                    slot = static_cast<int32_t>(h);
+                if (keys[c] == key) { // keys[0] matches nothing
+                    found = c;
                     break;
                 }
-                if (keys[c] == key) {
-                    found = c;
+                if (c == 0) {
+                    slot = static_cast<int32_t>(h);
                     break;
                 }
                 h = dwSondeSuivante(h, k);

@@ -5,6 +5,7 @@
 // named output appears through a rename, so a failure never leaves a
 // partial file behind.
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "compression/Compresseur.h"
@@ -36,36 +38,74 @@ int Usage()
     return 1;
 }
 
-// Reads the whole input; false with a reason on failure or when it is too
-// large for the block format (known from fstat before reading when possible).
-bool bLitTout(int fd, uint64_t limit, std::vector<unsigned char> &data, std::string &reason)
-{
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        if (static_cast<uint64_t>(st.st_size) > limit) {
-            reason = "too large for a block (more than " + std::to_string(limit) + " bytes)";
-            return false;
-        }
-        data.reserve(static_cast<size_t>(st.st_size));
+// The whole input: mapped when it is a regular file, read otherwise.
+class CEntree {
+public:
+    ~CEntree()
+    {
+        if (m_pMap)
+            munmap(m_pMap, m_qwTaille);
     }
-    unsigned char chunk[1 << 16];
-    for (;;) {
-        ssize_t got = read(fd, chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            reason = std::string("read error: ") + strerror(errno);
-            return false;
+    unsigned char *pData() { return m_pMap ? static_cast<unsigned char *>(m_pMap) : m_vData.data(); }
+    uint64_t qwTaille() const { return m_qwTaille; }
+
+    // False with a reason on failure or when the input is larger than
+    // `limit` (known from fstat before any reading when possible).
+    bool bCharge(int fd, uint64_t limit, std::string &reason)
+    {
+        const std::string tooLarge = "too large for a block (more than " + std::to_string(limit) + " bytes)";
+        struct stat st;
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            if (static_cast<uint64_t>(st.st_size) > limit) {
+                reason = tooLarge;
+                return false;
+            }
+            if (st.st_size > 0) {
+                void *p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+                if (p != MAP_FAILED) {
+                    m_pMap = p;
+                    m_qwTaille = static_cast<uint64_t>(st.st_size);
+                    return true;
+                }
+            }
         }
-        if (got == 0)
-            return true;
-        if (data.size() + static_cast<uint64_t>(got) > limit) {
-            reason = "too large for a block (more than " + std::to_string(limit) + " bytes)";
-            return false;
+        unsigned char chunk[1 << 16];
+        for (;;) {
+            ssize_t got = read(fd, chunk, sizeof chunk);
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                reason = std::string("read error: ") + strerror(errno);
+                return false;
+            }
+            if (got == 0)
+                break;
+            if (m_vData.size() + static_cast<uint64_t>(got) > limit) {
+                reason = tooLarge;
+                return false;
+            }
+            m_vData.insert(m_vData.end(), chunk, chunk + got);
         }
-        data.insert(data.end(), chunk, chunk + got);
+        m_qwTaille = m_vData.size();
+        return true;
     }
-}
+
+private:
+    void *m_pMap = nullptr;
+    uint64_t m_qwTaille = 0;
+    std::vector<unsigned char> m_vData;
+};
+
+// Output bytes, left uninitialised until the codec writes them.
+struct CSortie {
+    std::unique_ptr<unsigned char[]> pData;
+    size_t nTaille = 0;
+    void Alloue(size_t n)
+    {
+        pData.reset(new unsigned char[n ? n : 1]);
+        nTaille = n;
+    }
+};
 
 bool bEcritTout(int fd, const unsigned char *p, size_t n)
 {
@@ -82,41 +122,41 @@ bool bEcritTout(int fd, const unsigned char *p, size_t n)
     return true;
 }
 
-bool bCompresse(std::vector<unsigned char> &in, std::vector<unsigned char> &out, std::string &reason)
+bool bCompresse(CEntree &in, CSortie &out, std::string &reason)
 {
     CCompresseur comp(CCompresseurBase::eCOMPRESSEUR_ZLW);
-    out.resize(in.size() + 7);
-    comp.m_pbyEntree = in.data();
-    comp.m_dwTailleEntree = static_cast<uint32_t>(in.size());
-    comp.m_pbySortie = out.data();
-    comp.m_dwTailleSortie = static_cast<uint32_t>(out.size());
+    out.Alloue(static_cast<size_t>(in.qwTaille()) + 7);
+    comp.m_pbyEntree = in.pData();
+    comp.m_dwTailleEntree = static_cast<uint32_t>(in.qwTaille());
+    comp.m_pbySortie = out.pData.get();
+    comp.m_dwTailleSortie = static_cast<uint32_t>(out.nTaille);
     uint32_t size = comp.dwCompression();
     if (size == 0) {
         reason = "compression failed";
         return false;
     }
-    out.resize(size);
+    out.nTaille = size;
     return true;
 }
 
-bool bDecompresse(std::vector<unsigned char> &in, std::vector<unsigned char> &out, std::string &reason)
+bool bDecompresse(CEntree &in, CSortie &out, std::string &reason)
 {
     unsigned char method;
     uint64_t blockSize;
     uint32_t decoded;
-    if (!CCompresseurBase::s_bLitEntete(in.data(), in.size(), method, blockSize, decoded)) {
-        reason = in.size() < CCompresseurBase::TAILLE_ENTETE_COPIE ? "truncated block" : "not a compressed block";
+    if (!CCompresseurBase::s_bLitEntete(in.pData(), in.qwTaille(), method, blockSize, decoded)) {
+        reason = in.qwTaille() < CCompresseurBase::TAILLE_ENTETE_COPIE ? "truncated block" : "not a compressed block";
         return false;
     }
     if (method == CCompresseurBase::eCOMPRESSEUR_CODE2) {
         reason = "block of method 2 cannot be decoded";
         return false;
     }
-    if (blockSize > in.size()) {
+    if (blockSize > in.qwTaille()) {
         reason = "truncated block";
         return false;
     }
-    if (blockSize < in.size()) {
+    if (blockSize < in.qwTaille()) {
         reason = "trailing data after the block";
         return false;
     }
@@ -125,11 +165,11 @@ bool bDecompresse(std::vector<unsigned char> &in, std::vector<unsigned char> &ou
         reason = "corrupt block (announced size impossible)";
         return false;
     }
-    out.resize(decoded);
+    out.Alloue(decoded);
     CCompresseur comp(CCompresseurBase::eCOMPRESSEUR_ZLW);
-    comp.m_pbyEntree = in.data();
-    comp.m_dwTailleEntree = static_cast<uint32_t>(in.size());
-    comp.m_pbySortie = out.data();
+    comp.m_pbyEntree = in.pData();
+    comp.m_dwTailleEntree = static_cast<uint32_t>(in.qwTaille());
+    comp.m_pbySortie = out.pData.get();
     comp.m_dwTailleSortie = decoded;
     if (comp.dwDecompression(CCompresseurBase::eCOMPRESSEUR_AUCUN) != decoded) {
         reason = "corrupt block";
@@ -171,22 +211,37 @@ int main(int argc, char **argv)
         if (fd < 0)
             return Echec(label, strerror(errno));
     }
-    std::vector<unsigned char> in, out;
+    CEntree in;
+    CSortie out;
     std::string reason;
     // A block can be at most 4 GiB - 1 bytes.
-    bool ok = bLitTout(fd, mode == 'c' ? ENTREE_MAX : UINT32_MAX, in, reason);
+    bool ok = in.bCharge(fd, mode == 'c' ? ENTREE_MAX : UINT32_MAX, reason);
     if (inName)
         close(fd);
     if (!ok)
         return Echec(label, reason);
     if (!(mode == 'c' ? bCompresse(in, out, reason) : bDecompresse(in, out, reason)))
         return Echec(label, reason);
-    std::vector<unsigned char>().swap(in);
 
     if (!outName) {
-        if (!bEcritTout(1, out.data(), out.size()))
+        if (!bEcritTout(1, out.pData.get(), out.nTaille))
             return Echec(label, std::string("cannot write the output: ") + strerror(errno));
         return 0;
+    }
+    // A device or pipe named as output is written in place: renaming over
+    // it would replace the device node itself.
+    struct stat target;
+    if (stat(outName, &target) == 0 && !S_ISREG(target.st_mode)) {
+        int dfd = open(outName, O_WRONLY);
+        if (dfd < 0)
+            return Echec(label, std::string("cannot open ") + outName + ": " + strerror(errno));
+        bool done = bEcritTout(dfd, out.pData.get(), out.nTaille);
+        int err = errno;
+        if (close(dfd) != 0 && done) {
+            done = false;
+            err = errno;
+        }
+        return done ? 0 : Echec(label, std::string("cannot write ") + outName + ": " + strerror(err));
     }
     std::string temp = std::string(outName) + ".XXXXXX";
     int ofd = mkstemp(&temp[0]);
@@ -195,7 +250,7 @@ int main(int argc, char **argv)
     // mkstemp makes the file private; give it the usual mode.
     mode_t mask = umask(0);
     umask(mask);
-    bool written = fchmod(ofd, 0666 & ~mask) == 0 && bEcritTout(ofd, out.data(), out.size());
+    bool written = fchmod(ofd, 0666 & ~mask) == 0 && bEcritTout(ofd, out.pData.get(), out.nTaille);
     int err = errno;
     if (close(ofd) != 0 && written) {
         written = false;
