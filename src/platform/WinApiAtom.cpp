@@ -1,5 +1,6 @@
 // Process-wide atom table: names (case ignored) with reference counts and 16-bit identifiers.
 #include "platform/WinApi.h"
+#include "platform/WinApiInternal.h"
 
 #include <strings.h>
 
@@ -74,15 +75,10 @@ UINT GetAtomName(ATOM nAtom, LPSTR pszBuffer, int nSize)
     for (CAtom *p = gclAtomList.pHead; p != nullptr; p = p->pNext) {
         if (p->nId != nAtom)
             continue;
-        if (pszBuffer == nullptr || nSize <= 0)
+        if (nSize <= 0)
             return 0;
         // Always terminated, even when the name fills the buffer.
-        size_t nLen = strlen(p->pszName);
-        if (nLen > static_cast<size_t>(nSize) - 1)
-            nLen = static_cast<size_t>(nSize) - 1;
-        memcpy(pszBuffer, p->pszName, nLen);
-        pszBuffer[nLen] = '\0';
-        return static_cast<UINT>(nLen);
+        return tqwinapi::CopyCut(pszBuffer, static_cast<DWORD>(nSize), p->pszName, strlen(p->pszName));
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 // The two message formatters: FormatMessageA (printf-style) and FormatMessageWin
 // (Windows inserts %1 .. %99 with optional !spec!, %n, %0).
 #include "platform/WinApi.h"
+#include "platform/WinApiInternal.h"
 
 #include <cerrno>
 #include <climits>
@@ -31,12 +32,7 @@ DWORD Deliver(DWORD dwFlags, const std::string &clText, LPSTR pszBuffer, DWORD n
         *reinterpret_cast<char **>(pszBuffer) = pszBlock;
         return static_cast<DWORD>(clText.size());
     }
-    if (nSize == 0)
-        return 0;
-    size_t nLen = clText.size() < nSize - 1 ? clText.size() : nSize - 1;
-    memcpy(pszBuffer, clText.data(), nLen);
-    pszBuffer[nLen] = '\0';
-    return static_cast<DWORD>(nLen);
+    return tqwinapi::CopyCut(pszBuffer, nSize, clText.data(), clText.size());
 }
 
 const char *SourceText(DWORD dwFlags, const void *pSource)

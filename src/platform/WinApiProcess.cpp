@@ -1,5 +1,6 @@
 // Child processes, the executable's own path, environment and process information.
 #include "platform/WinApi.h"
+#include "platform/WinApiInternal.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -18,6 +19,8 @@
 extern char **environ;
 
 namespace {
+
+using tqwinapi::CopyCut;
 
 void EmptyAlarmHandler(int)
 {
@@ -78,18 +81,6 @@ std::string MappedPathAt(uintptr_t nAddress)
     free(pszLine);
     fclose(pFile);
     return clPath;
-}
-
-// Copies text cut to nSize - 1 characters and terminates; answers the length copied.
-DWORD CopyCut(LPSTR pszBuffer, DWORD nSize, const char *pszText, size_t nText)
-{
-    if (nSize == 0)
-        return 0;
-    if (nText > nSize - 1)
-        nText = nSize - 1;
-    memcpy(pszBuffer, pszText, nText);
-    pszBuffer[nText] = '\0';
-    return static_cast<DWORD>(nText);
 }
 
 // The path of a loaded library from its handle, "" when it cannot be told.

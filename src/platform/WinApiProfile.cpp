@@ -2,6 +2,7 @@
 // Readers hold a shared fcntl lock and writers an exclusive one for the whole
 // read-modify-write, so two processes writing the same file lose nothing.
 #include "platform/WinApi.h"
+#include "platform/WinApiInternal.h"
 
 #include "files/DiskFile.h"
 
@@ -20,6 +21,8 @@
 #include <string>
 
 namespace {
+
+using tqwinapi::CopyCut;
 
 const size_t knPathMax = MAX_PATH;  // characters; buffers hold one more
 
@@ -57,18 +60,6 @@ void ReadPathOf(const char *pszFile, char *pszPath)
     }
     std::string clPath = std::string(pEntry->pw_dir) + "/" + pszFile;
     CopyPathCut(pszPath, clPath.c_str());
-}
-
-// Copies text cut to nSize - 1 characters and terminates; answers the number copied.
-DWORD CopyCut(LPSTR pszBuffer, DWORD nSize, const char *pszText, size_t nText)
-{
-    if (pszBuffer == nullptr || nSize == 0)
-        return 0;
-    if (nText > nSize - 1)
-        nText = nSize - 1;
-    memcpy(pszBuffer, pszText, nText);
-    pszBuffer[nText] = '\0';
-    return static_cast<DWORD>(nText);
 }
 
 // Output buffer that never writes beyond its size, terminator included.
