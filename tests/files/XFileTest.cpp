@@ -209,3 +209,24 @@ TEST(XFile, ExtractCopiesFromTheCurrentPosition)
     ASSERT_TRUE(a.bSeek(0, XSEEK_BEGIN));
     EXPECT_FALSE(a.bExtract(&ro, 10));
 }
+
+TEST(XStream, RootCountOnCopyAndEmptyRelease)
+{
+    struct CCounted : CTQUnknown {
+        int n = 0;
+    };
+    CCounted a;
+    a.m_dwRef = 3;
+    a.n = 7;
+    CCounted b(a);
+    EXPECT_EQ(b.m_dwRef, 0u);
+    EXPECT_EQ(b.n, 7);
+    b.m_dwRef = 1;
+    b = a;
+    EXPECT_EQ(b.m_dwRef, 1u);
+    EXPECT_EQ(a.m_dwRef, 3u);
+    // A release with no holder must not wrap the count (or delete a stack object).
+    CCounted c;
+    EXPECT_EQ(c.dwRelease(), 0u);
+    EXPECT_EQ(c.m_dwRef, 0u);
+}
