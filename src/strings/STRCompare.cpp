@@ -19,6 +19,17 @@ inline bool bDigit(unsigned int c)
     return c >= '0' && c <= '9';
 }
 
+// A negative length means up to the terminator; a null text has none.
+inline int nLongueur(const char *p, int n)
+{
+    return p == nullptr ? 0 : (n < 0 ? static_cast<int>(strlen(p)) : n);
+}
+
+inline int nLongueur(const wchar_t *p, int n)
+{
+    return p == nullptr ? 0 : (n < 0 ? static_cast<int>(wcslen(p)) : n);
+}
+
 inline int nSigne(int n)
 {
     return n < 0 ? -1 : (n > 0 ? 1 : 0);
@@ -158,6 +169,8 @@ int STR_bDebut(const char *pszPrefix, const char *psz)
 
 int STR_nCmpLogiqueAnsiFast(const char *pszA, const char *pszB)
 {
+    if (pszA == nullptr || pszB == nullptr)
+        return pszA == pszB ? 0 : (pszA == nullptr ? -1 : 1);
     const unsigned char *a = reinterpret_cast<const unsigned char *>(pszA);
     const unsigned char *b = reinterpret_cast<const unsigned char *>(pszB);
     for (;; ++a, ++b) {
@@ -234,14 +247,8 @@ int nCompareNumerique(const C *a, int nLenA, const C *b, int nLenB, FnChar fnCha
 
 int STR_nCompareRespecteNumerique(const char *pA, int nLenA, const char *pB, int nLenB, unsigned int nFlags)
 {
-    if (pA == nullptr)
-        nLenA = 0;
-    else if (nLenA < 0)
-        nLenA = static_cast<int>(strlen(pA));
-    if (pB == nullptr)
-        nLenB = 0;
-    else if (nLenB < 0)
-        nLenB = static_cast<int>(strlen(pB));
+    nLenA = nLongueur(pA, nLenA);
+    nLenB = nLongueur(pB, nLenB);
     if (nFlags & STR_CMP_LEXICO) {
         return nCompareNumerique(pA, nLenA, pB, nLenB,
                                  [nFlags](char a, char b) { return STR_nCompareCharLexico(a, b, nFlags); });
@@ -253,14 +260,8 @@ int STR_nCompareRespecteNumerique(const char *pA, int nLenA, const char *pB, int
 
 int STR_ChaineCompare(const char *pA, int nLenA, const char *pB, int nLenB, int nOptions)
 {
-    if (pA == nullptr)
-        nLenA = 0;
-    else if (nLenA < 0)
-        nLenA = static_cast<int>(strlen(pA));
-    if (pB == nullptr)
-        nLenB = 0;
-    else if (nLenB < 0)
-        nLenB = static_cast<int>(strlen(pB));
+    nLenA = nLongueur(pA, nLenA);
+    nLenB = nLongueur(pB, nLenB);
     CTampon<char, 1024> tA(nLenA), tB(nLenB);
     if (tA.p() == nullptr || tB.p() == nullptr)
         return 0; // out of memory: no order can be told
@@ -290,14 +291,8 @@ int STR_ChaineCompare(const char *pA, int nLenA, const char *pB, int nLenB, int 
 
 int STR_nCompareStringLexicoW(const wchar_t *pA, int nLenA, const wchar_t *pB, int nLenB, unsigned int)
 {
-    if (pA == nullptr)
-        nLenA = 0;
-    else if (nLenA < 0)
-        nLenA = static_cast<int>(wcslen(pA));
-    if (pB == nullptr)
-        nLenB = 0;
-    else if (nLenB < 0)
-        nLenB = static_cast<int>(wcslen(pB));
+    nLenA = nLongueur(pA, nLenA);
+    nLenB = nLongueur(pB, nLenB);
     const int nMin = nLenA < nLenB ? nLenA : nLenB;
     if (nMin > 0) {
         const int d = memcmp(pA, pB, sizeof(wchar_t) * static_cast<size_t>(nMin));
@@ -309,14 +304,8 @@ int STR_nCompareStringLexicoW(const wchar_t *pA, int nLenA, const wchar_t *pB, i
 
 int STR_nCompareRespecteNumeriqueW(const wchar_t *pA, int nLenA, const wchar_t *pB, int nLenB, unsigned int nFlags)
 {
-    if (pA == nullptr)
-        nLenA = 0;
-    else if (nLenA < 0)
-        nLenA = static_cast<int>(wcslen(pA));
-    if (pB == nullptr)
-        nLenB = 0;
-    else if (nLenB < 0)
-        nLenB = static_cast<int>(wcslen(pB));
+    nLenA = nLongueur(pA, nLenA);
+    nLenB = nLongueur(pB, nLenB);
     const bool bLexico = (nFlags & STR_CMP_LEXICO) != 0;
     return nCompareNumerique(pA, nLenA, pB, nLenB, [bLexico](wchar_t a, wchar_t b) {
         if (bLexico && bDigit(static_cast<unsigned int>(a)) != bDigit(static_cast<unsigned int>(b)))
@@ -337,14 +326,8 @@ int STR_nCompareCharSoupleW(wchar_t a, wchar_t b)
 
 int STR_ChaineCompareW(const wchar_t *pA, int nLenA, const wchar_t *pB, int nLenB, int nOptions)
 {
-    if (pA == nullptr)
-        nLenA = 0;
-    else if (nLenA < 0)
-        nLenA = static_cast<int>(wcslen(pA));
-    if (pB == nullptr)
-        nLenB = 0;
-    else if (nLenB < 0)
-        nLenB = static_cast<int>(wcslen(pB));
+    nLenA = nLongueur(pA, nLenA);
+    nLenB = nLongueur(pB, nLenB);
     CTampon<wchar_t, 256> tA(nLenA), tB(nLenB);
     if (tA.p() == nullptr || tB.p() == nullptr)
         return 0;
