@@ -7,6 +7,9 @@
 #include <cstring>
 #include <iconv.h>
 
+#include <cstdint>
+#include <mutex>
+
 #include "charset/GestionMultilangue.h"
 #include "charset/xEmulUnicodeInterne.h"
 #include "strings/CharTab.h"
@@ -242,6 +245,49 @@ void Remplir(char* dst, size_t o, size_t dstSize) {
     if (o < dstSize) memset(dst + o, 0, dstSize - o);
 }
 
+// Copies the ASCII bytes from src[i] on (at most fin - i of them) to dst and
+// returns the index of the first byte not copied. Eight bytes at a time.
+size_t nCopieAscii(const char* src, size_t i, size_t fin, char* dst) {
+    size_t d = i;
+    while (d + 8 <= fin) {
+        uint64_t w;
+        memcpy(&w, src + d, 8);
+        if (w & 0x8080808080808080ULL) break;
+        d += 8;
+    }
+    while (d < fin && !(static_cast<unsigned char>(src[d]) & 0x80)) ++d;
+    memcpy(dst, src + i, d - i);
+    return d;
+}
+
+// UTF-8 form of the 128 upper bytes of a stateless single-byte code page,
+// built once from iconv itself: a run then costs a table lookup per byte
+// instead of two iconv calls, with the same result (length 0 marks a byte the
+// code page does not define, which fails the conversion as iconv would).
+struct stTableHaute {
+    unsigned char len[128];
+    char utf8[128][4];
+};
+
+const stTableHaute* pTableHaute(unsigned int codePage) {
+    static const int tabCP[] = {874, 1250, 1251, 1252, 1253, 1254, 1256, 1257};
+    static stTableHaute tables[sizeof tabCP / sizeof tabCP[0]];
+    static std::once_flag drapeaux[sizeof tabCP / sizeof tabCP[0]];
+    const char* nom = CodePageToIConv(static_cast<int>(codePage));
+    for (size_t k = 0; k < sizeof tabCP / sizeof tabCP[0]; ++k) {
+        if (strcmp(nom, CodePageToIConv(tabCP[k])) != 0) continue;
+        std::call_once(drapeaux[k], [&] {
+            for (int b = 0; b < 128; ++b) {
+                char c = static_cast<char>(0x80 + b);
+                long n = nIconvUnePasse("UTF-8", nom, &c, 1, tables[k].utf8[b], 4, nullptr);
+                tables[k].len[b] = static_cast<unsigned char>(n > 0 ? n : 0);
+            }
+        });
+        return &tables[k];
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 int MultiByteToUTF8(unsigned int codePage, const char* src, unsigned long srcLen, char* dst,
@@ -257,16 +303,27 @@ int MultiByteToUTF8(unsigned int codePage, const char* src, unsigned long srcLen
     }
     const char* cp = CodePageToIConv(static_cast<int>(codePage));
     const char* large = pszNomIconvLarge();
+    const stTableHaute* table = pTableHaute(codePage);
     size_t i = 0, o = 0;
     while (i < srcLen && o < dstSize) {
-        unsigned char c = static_cast<unsigned char>(src[i]);
-        if (c < 0x80) {
-            dst[o++] = static_cast<char>(c);
-            ++i;
-            continue;
-        }
+        size_t a = nCopieAscii(src, i, i + (srcLen - i < dstSize - o ? srcLen - i : dstSize - o), dst + o);
+        o += a - i;
+        i = a;
+        if (i >= srcLen || o >= dstSize) break;
         size_t j = nFinRun(src, i, srcLen);
         size_t reste = dstSize - o;
+        if (table) {
+            // The whole run must fit, as in the iconv conversion.
+            for (size_t k = i; k < j; ++k) {
+                unsigned b = static_cast<unsigned char>(src[k]) - 0x80;
+                size_t l = table->len[b];
+                if (!l || l > dstSize - o) return 0;
+                memcpy(dst + o, table->utf8[b], l);
+                o += l;
+            }
+            i = j;
+            continue;
+        }
         CTampon travail(4 * reste + 4);
         if (!travail.p()) return 0;
         long nw;
@@ -308,12 +365,10 @@ int UTF8ToMultiByte(unsigned int codePage, const char* src, unsigned long srcLen
     const char* large = pszNomIconvLarge();
     size_t i = 0, o = 0;
     while (i < srcLen && o < dstSize) {
-        unsigned char c = static_cast<unsigned char>(src[i]);
-        if (c < 0x80) {
-            dst[o++] = static_cast<char>(c);
-            ++i;
-            continue;
-        }
+        size_t a = nCopieAscii(src, i, i + (srcLen - i < dstSize - o ? srcLen - i : dstSize - o), dst + o);
+        o += a - i;
+        i = a;
+        if (i >= srcLen || o >= dstSize) break;
         size_t j = nFinRun(src, i, srcLen);
         size_t taille = 4 * (j - i) + 4;
         CTampon travail(taille);

@@ -95,6 +95,38 @@ TEST(Conversion, CodePageToUTF8LeavesAsciiAlone) {
     EXPECT_EQ(memcmp(d, "\xE3\x82\xA2x", 4), 0);
 }
 
+TEST(Conversion, EveryUpperByteAsIconvConvertsIt) {
+    // The single-byte code pages convert runs by table: it must agree with
+    // iconv for every byte, undefined ones included.
+    for (unsigned cp : {874u, 1250u, 1251u, 1252u, 1253u, 1254u, 1255u, 1256u, 1257u, 1258u}) {
+        iconv_t cd = iconv_open("UTF-8", CodePageToIConv(static_cast<int>(cp)));
+        ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+        for (int b = 0x80; b < 0x100; ++b) {
+            char src[3] = {'x', static_cast<char>(b), 'y'};
+            char attendu[8] = {'x'};
+            char* in = src + 1;
+            size_t inleft = 1;
+            char* out = attendu + 1;
+            size_t outleft = 6;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            bool bOk = iconv(cd, &in, &inleft, &out, &outleft) != static_cast<size_t>(-1) &&
+                       iconv(cd, nullptr, nullptr, &out, &outleft) != static_cast<size_t>(-1);
+            *out++ = 'y';
+            char d[16];
+            int n = MultiByteToUTF8(cp, src, 3, d, sizeof d, 0);
+            if (!bOk) {
+                EXPECT_EQ(n, 0) << cp << " " << b;
+                continue;
+            }
+            ASSERT_EQ(n, out - attendu) << cp << " " << b;
+            EXPECT_EQ(memcmp(d, attendu, static_cast<size_t>(n)), 0) << cp << " " << b;
+        }
+        iconv_close(cd);
+    }
+    char d[4];
+    EXPECT_EQ(MultiByteToUTF8(1252, "a\x81", 2, d, 4, 0), 0);  // undefined in 1252
+}
+
 TEST(Conversion, UTF8ToCodePage) {
     char d[8];
     memset(d, 'Z', sizeof d);
