@@ -144,10 +144,11 @@ TQE_EXPORTE_PROXY ITQVMProxy *pQueryProxy(int32_t nQuoi)
     Enregistre("pQueryProxy(" + sNombre(nQuoi) + ")");
     static CProxyMoteur clProxy;
 #if defined(TQE_PROXY_NULL)
-    return nullptr;
+    const bool bRefuse = true;
 #else
-    return nQuoi == TQVM_PROXY_LANCEUR ? &clProxy : nullptr;
+    const bool bRefuse = false;
 #endif
+    return nQuoi == TQVM_PROXY_LANCEUR && !bRefuse ? &clProxy : nullptr;
 }
 
 TQE_EXPORTE void TermLibrary(void)

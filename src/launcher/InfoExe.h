@@ -75,10 +75,11 @@ static_assert(offsetof(_stINFODLL, dwTailleCompressee) == 522, "component block 
 #define TQ_VERSION_VI "VersionVI: 01F150063j"
 
 // Built into the executable; read at run time only (never folded into the code).
-extern _stINFOEXE gstInfoExe;
-extern char gszFilePath[TQ_TAILLE_FILEPATH];
-extern const char gszVersionPR[];
-extern const char gszVersionVI[];
+// Each object sits alone in its section (the version markers share theirs).
+extern _stINFOEXE gstInfoExe __attribute__((section(TQ_SECTION_INFOEXE)));
+extern char gszFilePath[TQ_TAILLE_FILEPATH] __attribute__((section(TQ_SECTION_FILEPATH)));
+extern const char gszVersionPR[] __attribute__((section(TQ_SECTION_VERSION)));
+extern const char gszVersionVI[] __attribute__((section(TQ_SECTION_VERSION)));
 
 // A text field that fills its whole size without a terminating zero comes from a
 // faulty tool: it is cut at its last byte so that no reader runs past the field.
