@@ -173,8 +173,6 @@ void CTString::SetI4(int v) {
     memcpy(_psz, buf, static_cast<size_t>(n) + 1);
 }
 
-void CTString::SetANSI(const char* psz, unsigned) { Set(psz); }
-
 void CTString::SetBuffer(char* p) {
     if (p == _psz) return;
     free(_psz);

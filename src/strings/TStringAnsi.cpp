@@ -1,4 +1,4 @@
-// CTString conversions to and from wide and UTF-8 text.
+// CTString conversions between the ANSI code pages, wide and UTF-8 text.
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -18,6 +18,9 @@ void CTString::SetWide(const wchar_t* pwsz, unsigned codepage) {
 }
 
 void CTString::SetUNICODE(const wchar_t* pwsz) { SetWide(pwsz, 1252); }
+
+// Texts are kept in the program's own 8-bit set: nothing to convert.
+void CTString::SetANSI(const char* psz, unsigned) { Set(psz); }
 
 void CTString::SetUTF8(const char* pszUtf8, unsigned codepage) {
     if (!pszUtf8) { Vide(); return; }
