@@ -60,43 +60,78 @@ private:
 
 } // namespace
 
+namespace {
+
+// Walks both texts in step with mapping MODE (0 to 7); answers 1 or 3 at the
+// first difference (signed bytes), 0 when one text ends, with i and j left
+// there. UNLIMITED: both lengths are "up to the terminator". One table
+// lookup per character: mode 3 uses the combined unaccented upper table.
+template <unsigned MODE, bool UNLIMITED>
+int nParcours(const unsigned char *a, int nLenA, const unsigned char *b, int nLenB, int &i, int &j)
+{
+    const unsigned char *pbyMap = (MODE & 3) == 1   ? pToUpper_Latin1
+                                  : (MODE & 3) == 2 ? pToNoAccent_Latin1
+                                                    : pToNoAccentUpper_Latin1;
+    for (;;) {
+        if (UNLIMITED) {
+            if (a[i] == 0 || b[j] == 0)
+                return 0;
+        } else if (!bInside(a, nLenA, i) || !bInside(b, nLenB, j)) {
+            return 0;
+        }
+        unsigned char ca = a[i], cb = b[j];
+        if (MODE & STR_MAP_DROPSEP) {
+            // Each side skips its separators on its own; a separator left
+            // over at the end counts for the result.
+            if (pbyCharType_Latin1[ca] & CHARTYPE_SEPARATOR) {
+                ++i;
+                continue;
+            }
+            if (pbyCharType_Latin1[cb] & CHARTYPE_SEPARATOR) {
+                ++j;
+                continue;
+            }
+        }
+        if (MODE & 3) {
+            ca = pbyMap[ca];
+            cb = pbyMap[cb];
+        }
+        if (ca != cb)
+            return static_cast<signed char>(ca) < static_cast<signed char>(cb) ? 1 : 3;
+        ++i;
+        ++j;
+    }
+}
+
+template <bool UNLIMITED>
+int nParcoursMode(unsigned int nMode, const unsigned char *a, int nLenA, const unsigned char *b, int nLenB, int &i,
+                  int &j)
+{
+    switch (nMode) {
+    case 0: return nParcours<0, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 1: return nParcours<1, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 2: return nParcours<2, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 3: return nParcours<3, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 4: return nParcours<4, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 5: return nParcours<5, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 6: return nParcours<6, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    case 7: return nParcours<7, UNLIMITED>(a, nLenA, b, nLenB, i, j);
+    default: return 0; // compares no characters
+    }
+}
+
+} // namespace
+
 int STR_CompareStringEx(unsigned int nMode, const char *pszA, int nLenA, const char *pszB, int nLenB)
 {
     static const unsigned char kszVide[1] = {0};
     const unsigned char *a = pszA != nullptr ? reinterpret_cast<const unsigned char *>(pszA) : kszVide;
     const unsigned char *b = pszB != nullptr ? reinterpret_cast<const unsigned char *>(pszB) : kszVide;
     int i = 0, j = 0;
-    if (nMode <= 7) {
-        const bool bSkip = (nMode & STR_MAP_DROPSEP) != 0;
-        const unsigned int nMap = nMode & 3;
-        while (bInside(a, nLenA, i) && bInside(b, nLenB, j)) {
-            unsigned char ca = a[i], cb = b[j];
-            if (bSkip) {
-                // Each side skips its separators on its own; a separator left
-                // over at the end counts below.
-                if (pbyCharType_Latin1[ca] & CHARTYPE_SEPARATOR) {
-                    ++i;
-                    continue;
-                }
-                if (pbyCharType_Latin1[cb] & CHARTYPE_SEPARATOR) {
-                    ++j;
-                    continue;
-                }
-            }
-            if (nMap & 2) {
-                ca = pToNoAccent_Latin1[ca];
-                cb = pToNoAccent_Latin1[cb];
-            }
-            if (nMap & 1) {
-                ca = pToUpper_Latin1[ca];
-                cb = pToUpper_Latin1[cb];
-            }
-            if (ca != cb)
-                return static_cast<signed char>(ca) < static_cast<signed char>(cb) ? 1 : 3;
-            ++i;
-            ++j;
-        }
-    }
+    const int nRes = (nLenA < 0 && nLenB < 0) ? nParcoursMode<true>(nMode, a, nLenA, b, nLenB, i, j)
+                                              : nParcoursMode<false>(nMode, a, nLenA, b, nLenB, i, j);
+    if (nRes != 0)
+        return nRes;
     if (bInside(a, nLenA, i))
         return 3;
     if (bInside(b, nLenB, j))
