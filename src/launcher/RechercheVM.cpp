@@ -90,17 +90,24 @@ HINSTANCE _hTrouveEtChargeVM_Prioritaire(const char *pszCheminExplicite)
     return hLibrairie;
 }
 
-bool _bTrouveVM_1_FrameworkDansRepEXE(const char *pszNomVM)
+// When the library is a file of the directory, the directory becomes the framework
+// directory and nMode records how it was found.
+static bool bTrouveDans(const char *pszRepertoire, const char *pszNomVM, int32_t nMode)
 {
-    CTString clRep(g_stRechercheFw.clRepExe);
+    CTString clRep(pszRepertoire);
     CDiskFile::DirectoryWithEndSlash(clRep);
     CTString clChemin(clRep);
     clChemin.Add(pszNomVM);
     if (!CDiskFile::bIsAFile(clChemin.pszGet()))
         return false;
     g_stRechercheFw.clRepFramework = clRep;
-    g_nModeFramework = 0;
+    g_nModeFramework = nMode;
     return true;
+}
+
+bool _bTrouveVM_1_FrameworkDansRepEXE(const char *pszNomVM)
+{
+    return bTrouveDans(g_stRechercheFw.clRepExe.pszGet(), pszNomVM, 0);
 }
 
 bool _bTrouveVM_2_FrameworkCommun(const char *pszNomVM)
@@ -108,15 +115,7 @@ bool _bTrouveVM_2_FrameworkCommun(const char *pszNomVM)
     char szRep[260] = "";
     if (!bConstruitCheminFrameworkCommun(szRep, sizeof(szRep), pszNomVM) || !*szRep)
         return false; // a renamed engine without a configured directory is not there
-    CTString clRep(szRep);
-    CDiskFile::DirectoryWithEndSlash(clRep);
-    CTString clChemin(clRep);
-    clChemin.Add(pszNomVM);
-    if (!CDiskFile::bIsAFile(clChemin.pszGet()))
-        return false;
-    g_stRechercheFw.clRepFramework = clRep;
-    g_nModeFramework = 2;
-    return true;
+    return bTrouveDans(szRep, pszNomVM, 2);
 }
 
 bool _bTrouveVM_3_FrameworkDev(const char *pszNomVM)
