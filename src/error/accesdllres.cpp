@@ -28,14 +28,26 @@ int nCompareRecord(const void* pKey, const void* pOffset)
 
 } // namespace
 
+namespace {
+
+// Builds the offset table; runs once (a function-local static), so threads that
+// meet the table first never see it half built.
+bool bConstruitOffsets()
+{
+    CResAnsi::m_tabOffset[0] = 0;
+    for (int i = 1; i < DLLRES_NB_RECORDS; ++i)
+        CResAnsi::m_tabOffset[i] = static_cast<uint16_t>(CResAnsi::m_tabOffset[i - 1] + _tabTailleChaineRes[i] + 3);
+    __atomic_store_n(&CResAnsi::m_bTabOffsetComplete, 1, __ATOMIC_RELEASE);
+    return true;
+}
+
+} // namespace
+
 const char* CResAnsi::s_pszTrouveTexte(unsigned int id)
 {
-    if (!m_bTabOffsetComplete) {
-        // Building twice from two threads writes the same values.
-        m_tabOffset[0] = 0;
-        for (int i = 1; i < DLLRES_NB_RECORDS; ++i)
-            m_tabOffset[i] = static_cast<uint16_t>(m_tabOffset[i - 1] + _tabTailleChaineRes[i] + 3);
-        m_bTabOffsetComplete = 1;
+    if (!__atomic_load_n(&m_bTabOffsetComplete, __ATOMIC_ACQUIRE)) {
+        static const bool s_bConstruit = bConstruitOffsets();
+        (void)s_bConstruit;
     }
     unsigned key = id & 0xFFFF;
     const void* trouve = bsearch(&key, m_tabOffset, DLLRES_NB_RECORDS, sizeof(uint16_t), nCompareRecord);
