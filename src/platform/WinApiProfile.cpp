@@ -14,6 +14,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -356,7 +357,13 @@ int GetPrivateProfileInt(LPCSTR pszSection, LPCSTR pszKey, int nDefault, LPCSTR 
     snprintf(szDefault, sizeof szDefault, "%d", nDefault);
     szValue[0] = '\0';
     GetPrivateProfileString(pszSection, pszKey, szDefault, szValue, sizeof szValue, pszFileName);
-    return atoi(szValue);
+    // atoi's reading, without its undefined result on overflow.
+    long nValue = strtol(szValue, nullptr, 10);
+    if (nValue > INT_MAX)
+        return INT_MAX;
+    if (nValue < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(nValue);
 }
 
 BOOL WritePrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue, LPCSTR pszFileName)
