@@ -171,28 +171,32 @@ long CTString::s_nEstimeFormat(const char* fmt, va_list args) {
 
 // The estimate sizes the block for the common case; a bounded first pass
 // measures the real length and the block grows when the estimate fell short,
-// so nothing is ever written beyond it.
+// so nothing is ever written beyond it. The text is formatted into a new block
+// and the old one released last: the format or an argument may be this very
+// string's text.
 int CTString::FormatV(const char* fmt, va_list args) {
     if (!fmt) fmt = "";
     va_list ap;
     va_copy(ap, args);
     long T = s_nEstimeFormat(fmt, ap);
     va_end(ap);
-    _SetBufferSize(T + 1);
+    CTString nouveau;
+    nouveau._SetBufferSize(T + 1);
     va_copy(ap, args);
-    int n = vsnprintf(_psz, static_cast<size_t>(T) + 2, fmt, ap);
+    int n = vsnprintf(nouveau._psz, static_cast<size_t>(T) + 2, fmt, ap);
     va_end(ap);
-    if (n < 0) {
-        _psz[0] = 0;
-        return n;
-    }
-    if (static_cast<long>(n) > T + 1) {
-        _SetBufferSize(n);
+    if (n > T + 1) {
+        CTString exact;
+        exact._SetBufferSize(n);
         va_copy(ap, args);
-        n = vsnprintf(_psz, static_cast<size_t>(n) + 1, fmt, ap);
+        n = vsnprintf(exact._psz, static_cast<size_t>(n) + 1, fmt, ap);
         va_end(ap);
-        if (n < 0) _psz[0] = 0;
+        nouveau.SetBuffer(exact._psz);
+        exact._psz = nullptr;
     }
+    if (n < 0) nouveau._psz[0] = 0;
+    SetBuffer(nouveau._psz);
+    nouveau._psz = nullptr;
     return n;
 }
 

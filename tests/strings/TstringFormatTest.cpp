@@ -115,6 +115,17 @@ TEST(CTStringFormat, FormatsLikeLibcAndStaysInTheBlock) {
     EXPECT_STREQ(t.pszGet(), "");
 }
 
+TEST(CTStringFormat, ArgumentsFromTheStringItself) {
+    CTString s("abc");
+    s.printf("%s-%s", s.pszGet(), s.pszGet());
+    EXPECT_STREQ(s.pszGet(), "abc-abc");
+    s.printf("%.400f%s", 1e300, s.pszGet());  // grows past the estimate as well
+    EXPECT_EQ(s.nTaille(), 702 + 7);
+    EXPECT_STREQ(s.pszGet() + 702, "abc-abc");
+    s.AddPrintf("%s", s.pszGet());
+    EXPECT_EQ(s.nTaille(), 2 * (702 + 7));
+}
+
 TEST(CTStringFormat, Companions) {
     CTStringFormat f("%03d-%s", 7, "x");
     EXPECT_STREQ(f.pszGet(), "007-x");
