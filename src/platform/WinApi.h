@@ -52,7 +52,8 @@ pid_t WaitPid(pid_t pid, int nMilliseconds, int *pnStatus);
 void InitAlarmHandler(void (*pfnHandler)(int));
 BOOL TerminateProcess(pid_t pid, UINT nExitCode);
 
-// The executable's own path whatever the module; answers its length, 0 on failure.
+// Null module: the executable's own path (/proc/self/exe, else /proc/self/maps); the handle of
+// a library loaded with dlopen: that library's path. Answers the length, 0 on failure.
 DWORD GetModuleFileName(HINSTANCE hModule, LPSTR pszBuffer, DWORD nSize);
 
 DWORD GetEnvironmentVariable(LPCSTR pszName, LPSTR pszBuffer, DWORD nSize);
