@@ -19,7 +19,10 @@ std::string TempFile()
     if (fd < 0)
         abort();
     close(fd);
-    return sz;
+    static std::string s;
+    s = sz;
+    atexit([] { unlink(s.c_str()); });
+    return s;
 }
 
 } // namespace
