@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Blocks.h"
 #include "Commands.h"
 #include "Image.h"
 #include "files/DiskFile.h"
@@ -191,6 +192,7 @@ int nTqpackInspect(int argc, char **argv)
     for (const std::string &s : stImage.tabMarqueurs())
         sMarqueurs += (sMarqueurs.empty() ? "" : ", ") + sCite(s);
     printf("version markers: %s\n", sMarqueurs.c_str());
+    AfficheBlocsPortes(stImage.tabOctets.data(), stImage.tabOctets.size(), stInfo.oOffsetTQL);
 
     CParametreExecution clParametres;
     clParametres.Initialise(sModule.c_str());
