@@ -12,6 +12,9 @@
 
 typedef uint16_t UTF16CHAR;
 
+// Wide text goes to and from iconv as 4-byte units in both trees.
+static_assert(sizeof(wchar_t) == 4, "wide characters are UCS-4");
+
 // iconv name of a Windows code page; unknown code pages convert as "CP1252".
 const char* CodePageToIConv(int codePage);
 
