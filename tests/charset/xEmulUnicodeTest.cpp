@@ -303,3 +303,18 @@ TEST(CTStringConversion, WideAndUTF8) {
     EXPECT_EQ(n, 4);
     EXPECT_EQ(wcscmp(w, L"\xE9t\xE9"), 0);
 }
+
+TEST(Conversion, CurrentCharsetFollowsTheAlphabetSelection) {
+    char d[8];
+    UTF16CHAR u[4];
+    STR_ChangeAlphabet(204, const_cast<_stCHARTAB*>(&gstCharTab));  // Cyrillic: code page 1251
+    EXPECT_EQ(MultiByteToUTF8_CurrentCharset("\xC0", 1, d, 8, 0), 2);
+    EXPECT_EQ(memcmp(d, "\xD0\x90", 2), 0);
+    EXPECT_EQ(UTF8ToMultiByte_CurrentCharset("\xD0\x90", 2, d, 8, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(static_cast<unsigned char>(d[0]), 0xC0);
+    EXPECT_EQ(MultiByteToUTF16_CurrentCharset("\xC0", 1, u, 4), 1);
+    EXPECT_EQ(u[0], 0x410);
+    STR_ChangeAlphabet(0, const_cast<_stCHARTAB*>(&gstCharTab));
+    EXPECT_EQ(MultiByteToUTF8_CurrentCharset("\xC0", 1, d, 8, 0), 2);
+    EXPECT_EQ(memcmp(d, "\xC3\x80", 2), 0);
+}
