@@ -7,3 +7,4 @@ for b in "$bin"/bench_*; do
   echo "== ${b##*/}"
   "$b"
 done
+bash "$(dirname "$0")/../bench/compare_zlw.sh" "$bin"

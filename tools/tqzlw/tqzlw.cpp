@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <memory>
 #include <vector>
 
 #include "compression/Compresseur.h"
@@ -61,7 +60,7 @@ public:
                 return false;
             }
             if (st.st_size > 0) {
-                void *p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+                void *p = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
                 if (p != MAP_FAILED) {
                     m_pMap = p;
                     m_qwTaille = static_cast<uint64_t>(st.st_size);
@@ -96,15 +95,46 @@ private:
     std::vector<unsigned char> m_vData;
 };
 
-// Output bytes, left uninitialised until the codec writes them.
-struct CSortie {
-    std::unique_ptr<unsigned char[]> pData;
+// Output bytes, left uninitialised until the codec writes them. A large
+// output is mapped with huge pages where the kernel offers them: touching
+// tens of megabytes page by page costs more than decoding them.
+class CSortie {
+public:
+    ~CSortie() { Libere(); }
+    unsigned char *pData() const { return m_pData; }
     size_t nTaille = 0;
-    void Alloue(size_t n)
+
+    bool bAlloue(size_t n)
     {
-        pData.reset(new unsigned char[n ? n : 1]);
+        Libere();
+        m_nCapacite = n ? n : 1;
+        if (m_nCapacite >= (4u << 20)) {
+            void *p = mmap(nullptr, m_nCapacite, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (p != MAP_FAILED) {
+                madvise(p, m_nCapacite, MADV_HUGEPAGE);
+                m_pData = static_cast<unsigned char *>(p);
+                m_bMap = true;
+            }
+        }
+        if (!m_pData)
+            m_pData = static_cast<unsigned char *>(malloc(m_nCapacite));
         nTaille = n;
+        return m_pData != nullptr;
     }
+
+private:
+    void Libere()
+    {
+        if (m_bMap)
+            munmap(m_pData, m_nCapacite);
+        else
+            free(m_pData);
+        m_pData = nullptr;
+        m_bMap = false;
+    }
+    unsigned char *m_pData = nullptr;
+    size_t m_nCapacite = 0;
+    bool m_bMap = false;
 };
 
 bool bEcritTout(int fd, const unsigned char *p, size_t n)
@@ -125,10 +155,13 @@ bool bEcritTout(int fd, const unsigned char *p, size_t n)
 bool bCompresse(CEntree &in, CSortie &out, std::string &reason)
 {
     CCompresseur comp(CCompresseurBase::eCOMPRESSEUR_ZLW);
-    out.Alloue(static_cast<size_t>(in.qwTaille()) + 7);
+    if (!out.bAlloue(static_cast<size_t>(in.qwTaille()) + 7)) {
+        reason = "out of memory";
+        return false;
+    }
     comp.m_pbyEntree = in.pData();
     comp.m_dwTailleEntree = static_cast<uint32_t>(in.qwTaille());
-    comp.m_pbySortie = out.pData.get();
+    comp.m_pbySortie = out.pData();
     comp.m_dwTailleSortie = static_cast<uint32_t>(out.nTaille);
     uint32_t size = comp.dwCompression();
     if (size == 0) {
@@ -165,11 +198,14 @@ bool bDecompresse(CEntree &in, CSortie &out, std::string &reason)
         reason = "corrupt block (announced size impossible)";
         return false;
     }
-    out.Alloue(decoded);
+    if (!out.bAlloue(decoded)) {
+        reason = "out of memory";
+        return false;
+    }
     CCompresseur comp(CCompresseurBase::eCOMPRESSEUR_ZLW);
     comp.m_pbyEntree = in.pData();
     comp.m_dwTailleEntree = static_cast<uint32_t>(in.qwTaille());
-    comp.m_pbySortie = out.pData.get();
+    comp.m_pbySortie = out.pData();
     comp.m_dwTailleSortie = decoded;
     if (comp.dwDecompression(CCompresseurBase::eCOMPRESSEUR_AUCUN) != decoded) {
         reason = "corrupt block";
@@ -224,7 +260,7 @@ int main(int argc, char **argv)
         return Echec(label, reason);
 
     if (!outName) {
-        if (!bEcritTout(1, out.pData.get(), out.nTaille))
+        if (!bEcritTout(1, out.pData(), out.nTaille))
             return Echec(label, std::string("cannot write the output: ") + strerror(errno));
         return 0;
     }
@@ -235,7 +271,7 @@ int main(int argc, char **argv)
         int dfd = open(outName, O_WRONLY);
         if (dfd < 0)
             return Echec(label, std::string("cannot open ") + outName + ": " + strerror(errno));
-        bool done = bEcritTout(dfd, out.pData.get(), out.nTaille);
+        bool done = bEcritTout(dfd, out.pData(), out.nTaille);
         int err = errno;
         if (close(dfd) != 0 && done) {
             done = false;
@@ -250,7 +286,7 @@ int main(int argc, char **argv)
     // mkstemp makes the file private; give it the usual mode.
     mode_t mask = umask(0);
     umask(mask);
-    bool written = fchmod(ofd, 0666 & ~mask) == 0 && bEcritTout(ofd, out.pData.get(), out.nTaille);
+    bool written = fchmod(ofd, 0666 & ~mask) == 0 && bEcritTout(ofd, out.pData(), out.nTaille);
     int err = errno;
     if (close(ofd) != 0 && written) {
         written = false;

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Whole-process comparison of tqzlw with compress/uncompress (ncompress) on
+# the deterministic corpus of make_corpus.py. The tools run alternately in
+# the same rounds; times are CPU seconds (user + system), which stay
+# meaningful on a shared machine, with the median of the rounds kept.
+#   compare_zlw.sh BIN_DIR [CORPUS_DIR] [ROUNDS]
+set -euo pipefail
+bin=$1
+here=$(cd "$(dirname "$0")" && pwd)
+corpus=${2:-$bin/../corpus}
+rounds=${3:-5}
+tq=$bin/tqzlw
+
+if ! command -v compress >/dev/null || ! command -v uncompress >/dev/null; then
+  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+    echo "installing ncompress for the comparison"
+    apt-get install -y ncompress >/dev/null 2>&1 || { apt-get update >/dev/null 2>&1 && apt-get install -y ncompress >/dev/null 2>&1; } || true
+  fi
+fi
+if ! command -v compress >/dev/null; then
+  echo "compare_zlw: compress (ncompress) is not available; comparison skipped"
+  exit 0
+fi
+[ -x "$tq" ] || { echo "compare_zlw: $tq is missing"; exit 1; }
+
+python3 "$here/make_corpus.py" "$corpus" 32
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+TIMEFORMAT='%3U %3S'
+
+# CPU seconds of one run, output thrown away.
+cpu() {
+  local t
+  t=$( { time "$@" >/dev/null 2>/dev/null; } 2>&1 )
+  awk -v t="$t" 'BEGIN { split(t, a, " "); printf "%.3f\n", a[1] + a[2] }'
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+printf '%-11s %8s %8s | %9s %9s %6s | %9s %9s %6s\n' corpus "ratio" "ratio.Z" \
+  "c MB/s" "compress" "x" "d MB/s" "uncomp." "x"
+for name in text binary; do
+  f=$corpus/$name.dat
+  size=$(stat -c %s "$f")
+  "$tq" -c "$f" > "$work/$name.z"
+  compress -c "$f" > "$work/$name.Z" || true
+  # Both tools must give the input back before their times count.
+  "$tq" -d "$work/$name.z" | cmp -s - "$f" || { echo "compare_zlw: tqzlw round trip failed on $name"; exit 1; }
+  uncompress -c "$work/$name.Z" | cmp -s - "$f" || { echo "compare_zlw: uncompress round trip failed on $name"; exit 1; }
+  : > "$work/tc"; : > "$work/nc"; : > "$work/td"; : > "$work/nd"
+  for ((i = 0; i < rounds; i++)); do
+    cpu "$tq" -c "$f" >> "$work/tc"
+    cpu compress -c "$f" >> "$work/nc"
+    cpu "$tq" -d "$work/$name.z" >> "$work/td"
+    cpu uncompress -c "$work/$name.Z" >> "$work/nd"
+  done
+  tc=$(median < "$work/tc"); nc=$(median < "$work/nc"); td=$(median < "$work/td"); nd=$(median < "$work/nd")
+  awk -v n="$name" -v s="$size" -v z="$(stat -c %s "$work/$name.z")" -v Z="$(stat -c %s "$work/$name.Z")" \
+      -v tc="$tc" -v nc="$nc" -v td="$td" -v nd="$nd" 'BEGIN {
+    m = s / 1e6; e = 0.001
+    printf "%-11s %8.3f %8.3f | %9.1f %9.1f %5.2fx | %9.1f %9.1f %5.2fx\n", n, z / s, Z / s,
+      m / (tc > e ? tc : e), m / (nc > e ? nc : e), (nc > e ? nc : e) / (tc > e ? tc : e),
+      m / (td > e ? td : e), m / (nd > e ? nd : e), (nd > e ? nd : e) / (td > e ? td : e) }'
+done
+echo "(MB/s of input per CPU second, median of $rounds alternating rounds; x = how many times faster tqzlw is)"
