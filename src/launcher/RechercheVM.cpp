@@ -31,16 +31,17 @@ const _stSTDCOMPO gstTabDLLAS400_TORQEN[2] = {
     {"vxa1500as.so", 101, 0x0},
 };
 
-static const char *gpszRacineCommune = nullptr;
+// The seam keeps its own copy; empty means the built-in root.
+static CTString gclRacineCommune;
 
 void RechercheVM_SetRacineCommune(const char *pszRacine)
 {
-    gpszRacineCommune = pszRacine;
+    gclRacineCommune.Set(pszRacine);
 }
 
 const char *RechercheVM_pszRacineCommune()
 {
-    return gpszRacineCommune ? gpszRacineCommune : gszRepFrameworkCommunUnix;
+    return gclRacineCommune.bEstVide() ? gszRepFrameworkCommunUnix : gclRacineCommune.pszGet();
 }
 
 _stRECHERCHEFW *pstRechercheFramework()

@@ -63,7 +63,8 @@ void _ConstruitCheminFrameworkCommunORM(char *pszSortie, unsigned int nTaille);
 // Path of the profile file that names the directory of a renamed engine library.
 CTString czFichierConfFrameworkRenomme(const char *pszNomVM);
 
-// Test seam: replaces the root of the common installation directory (null restores
-// "/usr/local/ORMELAN/lib/"), so that tests need not write below /usr/local.
+// Test seam: replaces the root of the common installation directory (a copy is kept;
+// null or empty restores "/usr/local/ORMELAN/lib/"), so that tests need not write
+// below /usr/local.
 void RechercheVM_SetRacineCommune(const char *pszRacine);
 const char *RechercheVM_pszRacineCommune();

@@ -65,8 +65,8 @@ TEST(InfoExe, CopiesAreBoundedByTheirFields)
     EXPECT_EQ(strlen(st.szNomVM), sizeof(st.szNomVM) - 1);
     EXPECT_EQ(strlen(st.szNomTQL), sizeof(st.szNomTQL) - 1);
     EXPECT_EQ(strlen(st.szNomProjet), sizeof(st.szNomProjet) - 1);
-    EXPECT_EQ(st.nOuvertureDirecte, 0x01020304); // the neighbours are untouched
-    EXPECT_EQ(st.oOffsetTQL, 0);
+    EXPECT_EQ(+st.nOuvertureDirecte, 0x01020304); // the neighbours are untouched
+    EXPECT_EQ(+st.oOffsetTQL, 0);
 
     // A terminated field keeps all its bytes.
     memset(st.szNomTQL, 0, sizeof(st.szNomTQL));

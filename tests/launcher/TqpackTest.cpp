@@ -146,17 +146,17 @@ TEST(Tqpack, StampWritesOnlyTheFieldsAsked)
     ASSERT_TRUE(bLitBloc(sOut, &stApres, &sRepApres, &stLoc));
     EXPECT_STREQ(stApres.szNomVM, "vm2.so");
     EXPECT_STREQ(stApres.szNomTQL, "lib.TQL");
-    EXPECT_EQ(stApres.oOffsetTQL, 4096);
+    EXPECT_EQ(+stApres.oOffsetTQL, 4096);
     EXPECT_EQ(std::string(stApres.szNomProjet), sProjet);
-    EXPECT_EQ(stApres.nOuvertureDirecte, 1);
-    EXPECT_EQ(stApres.nFrameworkCommun, 1);
-    EXPECT_EQ(stApres.nVersionActive, -7);
+    EXPECT_EQ(+stApres.nOuvertureDirecte, 1);
+    EXPECT_EQ(+stApres.nFrameworkCommun, 1);
+    EXPECT_EQ(+stApres.nVersionActive, -7);
     EXPECT_EQ(sRepApres, "/srv/data");
     // Text fields are zero-padded; the bytes the launcher does not read are carried.
     EXPECT_EQ(stApres.szNomVM[7], '\0');
     EXPECT_EQ(memcmp(stApres.abReserve3, stAvant.abReserve3, sizeof(stAvant.abReserve3)), 0);
-    EXPECT_EQ(stApres.nReserve831, 1);
-    EXPECT_EQ(stApres.nReserve1116, -1);
+    EXPECT_EQ(+stApres.nReserve831, 1);
+    EXPECT_EQ(+stApres.nReserve1116, -1);
     // Nothing outside the two fields changed.
     std::string sApres = sLitFichier(sOut);
     ASSERT_EQ(sApres.size(), sAvant.size());
@@ -171,7 +171,7 @@ TEST(Tqpack, StampWritesOnlyTheFieldsAsked)
     // Restamping one field keeps the others.
     ASSERT_EQ(Tqpack({"stamp", sOut, clRep.sFichier("out2"), "--version", "3"}).nStatut, 0);
     ASSERT_TRUE(bLitBloc(clRep.sFichier("out2"), &stApres, &sRepApres));
-    EXPECT_EQ(stApres.nVersionActive, 3);
+    EXPECT_EQ(+stApres.nVersionActive, 3);
     EXPECT_STREQ(stApres.szNomVM, "vm2.so");
     EXPECT_EQ(sRepApres, "/srv/data");
 }

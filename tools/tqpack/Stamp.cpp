@@ -128,10 +128,18 @@ bool bAppliqueValeurs(const stVALEURS &v, _stINFOEXE *pst, char *pszRepDonnees, 
         }
         pst->nVersionActive = static_cast<int32_t>(n);
     }
-    if (v.pszDirectOpen && !bInterrupteur(v.pszDirectOpen, "--direct-open", &pst->nOuvertureDirecte, psErreur))
-        return false;
-    if (v.pszSearchCommon && !bInterrupteur(v.pszSearchCommon, "--search-common", &pst->nFrameworkCommun, psErreur))
-        return false;
+    // The block is packed: its integers are written through locals, never through pointers.
+    int32_t nInterrupteur = 0;
+    if (v.pszDirectOpen) {
+        if (!bInterrupteur(v.pszDirectOpen, "--direct-open", &nInterrupteur, psErreur))
+            return false;
+        pst->nOuvertureDirecte = nInterrupteur;
+    }
+    if (v.pszSearchCommon) {
+        if (!bInterrupteur(v.pszSearchCommon, "--search-common", &nInterrupteur, psErreur))
+            return false;
+        pst->nFrameworkCommun = nInterrupteur;
+    }
     return true;
 }
 
