@@ -116,7 +116,7 @@ TEST(CharTab, CharacterTypeEveryByte)
     for (int c = 0; c < 256; ++c)
         EXPECT_EQ(vVu[c], 1) << "listed once: " << c;
     EXPECT_EQ(pbyCharType_Latin1[0xA0], 0x18);
-    EXPECT_EQ(pbyCharType_Latin1['_'], 0x08);
+    EXPECT_EQ(pbyCharType_Latin1[0x5F], 0x08);
     EXPECT_EQ(pbyCharType_Latin1[0xAA], 0x00);
 }
 

@@ -106,7 +106,7 @@ TEST(STRMap, CreationCharsAndTransforms)
 
 TEST(STRMap, SortKeysAndCase)
 {
-    const char rA = static_cast<char>(pwCharOrder_Latin1['a']), rB = static_cast<char>(pwCharOrder_Latin1['b']);
+    const char rA = static_cast<char>(pwCharOrder_Latin1[0x61]), rB = static_cast<char>(pwCharOrder_Latin1[0x62]);
     char sz[8];
     memset(sz, '#', sizeof sz);
     EXPECT_EQ(STR_MapStringSortEx(sz, 5, "ab", -1, 0), 2);
@@ -118,7 +118,7 @@ TEST(STRMap, SortKeysAndCase)
     // A key that fills the size is not terminated.
     memset(sz, '#', sizeof sz);
     EXPECT_EQ(STR_MapStringSortEx(sz, 3, "abcd", -1, 1), 3);
-    EXPECT_EQ(sz[2], static_cast<char>(pwCharOrder_Latin1['c']));
+    EXPECT_EQ(sz[2], static_cast<char>(pwCharOrder_Latin1[0x63]));
     EXPECT_EQ(sz[3], '#');
     memset(sz, '#', sizeof sz);
     EXPECT_EQ(STR_MapStringSortEx(sz, 4, "abc", 1, 0), 1);
