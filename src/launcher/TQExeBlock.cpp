@@ -5,16 +5,17 @@
 #include "compression/Compresseur.h"
 #include "containers/SimpleBuffer.h"
 #include "files/XFile.h"
+#include "launcher/BlocPorte.h"
 #include "launcher/TQExe.h"
 
-bool CTQExe::bChargeBlock(long long oOffset, unsigned int nTaille, void *pBuffer) const
+bool BlocPorte_bLit(const char *pszFichier, long long oOffset, unsigned int nTaille, void *pBuffer)
 {
     // A negative offset makes the seek fail, and the read would then take
     // the bytes at the start of the file.
     if (oOffset < 0 || (nTaille && !pBuffer))
         return false;
     CXFile clFichier;
-    if (!clFichier.bOpen(m_clNomModule.pszGet(), XACCESS_READ, XSHARE_NONE, XCREATE_EXISTING, XFLAG_NONE))
+    if (!pszFichier || !clFichier.bOpen(pszFichier, XACCESS_READ, XSHARE_NONE, XCREATE_EXISTING, XFLAG_NONE))
         return false;
     clFichier.bSeek(oOffset, XSEEK_BEGIN);
     if (!clFichier.bRead(pBuffer, nTaille))
@@ -23,16 +24,16 @@ bool CTQExe::bChargeBlock(long long oOffset, unsigned int nTaille, void *pBuffer
     return true;
 }
 
-bool CTQExe::__bDecompresseDLL(long long oOffset, const _stINFODLL &stInfo, CSimpleBuffer *pclSortie,
-                               unsigned int *pnTailleSortie) const
+bool BlocPorte_bDecompresse(const char *pszFichier, long long oOffset, const _stINFODLL &stInfo,
+                            CSimpleBuffer *pclSortie, unsigned int *pnTailleSortie)
 {
-    if (!pclSortie || oOffset < 0)
+    if (!pszFichier || !pclSortie || oOffset < 0)
         return false;
     const uint32_t dwTaille = stInfo.dwTailleCompressee;
     // The record's size is not trusted with an allocation: the block must
     // lie inside the file.
     struct stat st;
-    if (stat(m_clNomModule.pszGet(), &st) != 0 ||
+    if (stat(pszFichier, &st) != 0 ||
         static_cast<unsigned long long>(oOffset) + sizeof(_stINFODLL) + dwTaille >
             static_cast<unsigned long long>(st.st_size))
         return false;
@@ -40,7 +41,8 @@ bool CTQExe::__bDecompresseDLL(long long oOffset, const _stINFODLL &stInfo, CSim
     CSimpleBuffer clTravail;
     clTravail.SetSize(dwTaille);
     if (clTravail.dwGetSize() != dwTaille ||
-        !bChargeBlock(oOffset + static_cast<long long>(sizeof(_stINFODLL)), dwTaille, clTravail.pGetBuffer()))
+        !BlocPorte_bLit(pszFichier, oOffset + static_cast<long long>(sizeof(_stINFODLL)), dwTaille,
+                        clTravail.pGetBuffer()))
         return false;
 
     // Neither is the decoded size the header announces: refuse one that
@@ -71,4 +73,15 @@ bool CTQExe::__bDecompresseDLL(long long oOffset, const _stINFODLL &stInfo, CSim
     if (pnTailleSortie)
         *pnTailleSortie = dwProduit;
     return true;
+}
+
+bool CTQExe::bChargeBlock(long long oOffset, unsigned int nTaille, void *pBuffer) const
+{
+    return BlocPorte_bLit(m_clNomModule.pszGet(), oOffset, nTaille, pBuffer);
+}
+
+bool CTQExe::__bDecompresseDLL(long long oOffset, const _stINFODLL &stInfo, CSimpleBuffer *pclSortie,
+                               unsigned int *pnTailleSortie) const
+{
+    return BlocPorte_bDecompresse(m_clNomModule.pszGet(), oOffset, stInfo, pclSortie, pnTailleSortie);
 }
