@@ -47,6 +47,22 @@ void CopyPathCut(char *pszOut, const char *pszIn)
     pszOut[nLen] = '\0';
 }
 
+// Home directory of the real user from the password database (not $HOME); the
+// reentrant lookup, since the engine may read settings from several threads.
+bool HomeDirectory(std::string *pclHome)
+{
+    struct passwd stEntry;
+    struct passwd *pEntry = nullptr;
+    std::string clBuffer(16384, '\0');
+    while (getpwuid_r(getuid(), &stEntry, &clBuffer[0], clBuffer.size(), &pEntry) == ERANGE &&
+           clBuffer.size() < (1u << 20))
+        clBuffer.resize(clBuffer.size() * 2);
+    if (pEntry == nullptr || pEntry->pw_dir == nullptr)
+        return false;
+    *pclHome = pEntry->pw_dir;
+    return true;
+}
+
 // Reading side: names other than absolute or "./" ones are relative to the home directory.
 void ReadPathOf(const char *pszFile, char *pszPath)
 {
@@ -54,12 +70,12 @@ void ReadPathOf(const char *pszFile, char *pszPath)
         CopyPathCut(pszPath, pszFile);
         return;
     }
-    struct passwd *pEntry = getpwuid(getuid());
-    if (pEntry == nullptr || pEntry->pw_dir == nullptr) {
+    std::string clHome;
+    if (!HomeDirectory(&clHome)) {
         CopyPathCut(pszPath, pszFile);
         return;
     }
-    std::string clPath = std::string(pEntry->pw_dir) + "/" + pszFile;
+    std::string clPath = clHome + "/" + pszFile;
     CopyPathCut(pszPath, clPath.c_str());
 }
 
@@ -316,11 +332,11 @@ bool bGetORMCONFPath(char *pszPath)
 {
     if (pszPath == nullptr)
         return false;
-    struct passwd *pEntry = getpwuid(getuid());
-    if (pEntry == nullptr || pEntry->pw_dir == nullptr)
+    std::string clHome;
+    if (!HomeDirectory(&clHome))
         return false;
     // A cut name would designate another file.
-    int nLen = snprintf(pszPath, knPathMax + 1, "%s/.ORM.conf", pEntry->pw_dir);
+    int nLen = snprintf(pszPath, knPathMax + 1, "%s/.ORM.conf", clHome.c_str());
     if (nLen < 0 || static_cast<size_t>(nLen) > knPathMax) {
         pszPath[0] = '\0';
         return false;
