@@ -183,6 +183,25 @@ TEST(Launch, ScriptFailureAndMissingScript)
     EXPECT_EQ(st.sSortie, "half\n");
     EXPECT_EQ(st.sErreur, "<default.tqp> execution failed, return code = 9\n");
 
+    // Braces that do not name a field are printed as they are; a bad script is refused
+    // when it is handed over, with the file and line.
+    ASSERT_TRUE(clAppli.bPoseScript("print {} {Args} {x\nprint\nexit 0\n"));
+    st = clAppli.Lance();
+    EXPECT_EQ(st.nStatut, 0);
+    EXPECT_EQ(st.sSortie, "{} {Args} {x\n\n");
+    for (const char *sScript : {"print a\nbogus 1\n", "# c\n\nprint {nope}\n", "exit\n", "exit 9x\n",
+                                      "fail 99999999999\n"}) {
+        SCOPED_TRACE(sScript);
+        ASSERT_TRUE(clAppli.bPoseScript(sScript));
+        st = clAppli.Lance();
+        EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sSortie, "");
+        EXPECT_EQ(st.sErreur.rfind("tq150vm: " + clAppli.sFichier("app.TQL") + ":", 0), 0u) << st.sErreur;
+    }
+    EXPECT_NE(st.sErreur.find(":1: fail takes an optional 32-bit integer"), std::string::npos);
+    ASSERT_TRUE(clAppli.bPoseScript("print a\nbogus 1\n"));
+    EXPECT_EQ(clAppli.Lance().sErreur, "tq150vm: " + clAppli.sFichier("app.TQL") + ":2: unknown command \"bogus\"\n");
+
     // No application library: the engine refuses it and the launch fails.
     CAppli clSans;
     ASSERT_TRUE(clSans.bPoseMoteur(""));
