@@ -44,7 +44,8 @@ TEST(SimpleBuffer, SizeRulesAndCopies)
     CSimpleBuffer e("world", 5);
     e = c;
     EXPECT_EQ(0, memcmp(e.pGetBuffer(), "hello", 5));
-    e = e;
+    CSimpleBuffer &same = e;
+    e = same;
     EXPECT_EQ(0, memcmp(e.pGetBuffer(), "hello", 5));
 }
 
