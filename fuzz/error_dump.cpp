@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int nOp = 0; nOp < 96 && l.n; ++nOp) {
         CXError& e = tab[l.Octet() % 3];
         CXError& autre = tab[l.Octet() % 3];
-        switch (l.Octet() % 20) {
+        switch (l.Octet() % 22) {
         case 0: e.AddUserMessage(l.Texte().c_str()); break;
         case 1: e.AddDebugMessageNoFormat(l.Texte().c_str()); break;
         case 2: e.SetUserErrorCode(l.Mot()); break;
@@ -111,6 +111,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 17: e.AddUserMessageFirst(l.Texte().c_str()); break;
         case 18: e.AddDebugMessageFirst(l.Texte().c_str()); break;
         case 19: e.SetUserErrorMessage(l.Octet() % 5, l.Texte().c_str()); break;
+        case 20:
+        case 21:
+            // Moves and copies within one tree: a sub-error and its ancestor.
+            if (e.nGetNbSubError() > 0) {
+                CXError* pSous = e.pclGetSubError(l.Octet() % e.nGetNbSubError());
+                int nMode = l.Octet() % 4;
+                if (nMode == 0)
+                    e.LightCopy(pSous);
+                else if (nMode == 1)
+                    pSous->LightCopy(&e);
+                else if (nMode == 2)
+                    pSous->AddSubErrorLight(&e);
+                else if (nNoeuds(e) < 32)
+                    pSous->AddSubError(&e);
+            }
+            break;
         }
     }
     uint32_t nMask = l.Mot();

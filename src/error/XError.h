@@ -225,6 +225,8 @@ private:
     // Formats a message resource, adding the fallback debug lines on failure.
     bool _bFormatResource(unsigned int nResourceId, char** args, CTString& clOut, char** ppszFallbackTarget);
     void _TakeInfos(CXError* pclSource, bool bMove);
+    // True when pclError is this object or one of its sub-errors, at any depth.
+    bool _bContient(const CXError* pclError) const;
     void _DumpItem(const _stERRORINFO& stInfo, CTString& clOut, bool bEmptyText) const;
 
     eERRORLEVEL m_eErrorLevel;

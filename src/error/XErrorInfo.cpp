@@ -185,9 +185,20 @@ void CXError::__SetXInfo(int nBits, int bSet)
 // ---------------------------------------------------------------------------
 // Sub-errors
 
+bool CXError::_bContient(const CXError* pclError) const
+{
+    if (pclError == this)
+        return true;
+    for (int i = 0; i < nGetNbSubError(); ++i)
+        if (pclGetSubError(i)->_bContient(pclError))
+            return true;
+    return false;
+}
+
 void CXError::__AddSubError(CXError* pclError, int bLight, int bNoUserMessage)
 {
-    if (pclError == nullptr || pclError == this)
+    // Moving an error that holds this one would make it hold itself.
+    if (pclError == nullptr || pclError == this || (bLight && pclError->_bContient(this)))
         return;
     if (m_ptabSubError == nullptr) {
         m_ptabSubError = new CTTableau<CXError*>(10, 30);
@@ -312,10 +323,12 @@ void CXError::Copy(const CXError& clSource)
 
 void CXError::LightCopy(CXError* pclSource)
 {
-    if (pclSource == nullptr || pclSource == this)
+    if (pclSource == nullptr || pclSource->_bContient(this))
         return;
     CXError& src = *pclSource;
-    __DeleteAllSubError();
+    // Own sub-errors go once the move is done: the source may be one of them.
+    CTTableau<CXError*>* ptabAnciens = m_ptabSubError;
+    m_ptabSubError = nullptr;
     char** const tabChaines[] = {&m_pszUserMessage, &m_pszDebugMessage, &m_pszFunctionName,
                                  &m_pszModName, &m_pszModVersion, &m_pszSystemErrorMessage,
                                  &m_pszTraitmentCaption, &m_pszObjectName};
@@ -340,4 +353,8 @@ void CXError::LightCopy(CXError* pclSource)
     m_ptabSubError = src.m_ptabSubError;
     src.m_ptabSubError = nullptr;
     src.RAZ(); // level 1, codes 0; its internal module name stays
+    CTTableau<CXError*>* ptabNouveaux = m_ptabSubError;
+    m_ptabSubError = ptabAnciens;
+    __DeleteAllSubError();
+    m_ptabSubError = ptabNouveaux;
 }

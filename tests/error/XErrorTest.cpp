@@ -341,3 +341,34 @@ TEST(XError, CopyAndLightCopy)
     EXPECT_EQ(std::string(c2.StringDump(CXError::XEI_TOUT).pszGet()), sRapport);
     EXPECT_STREQ(deplace.pszGetUserMessage(), "");
 }
+
+TEST(XError, MovesWithinOneTreeKeepItATree)
+{
+    CXError parent;
+    CXError s;
+    s.AddUserMessage("enfant");
+    CXError ss;
+    ss.AddUserMessage("petit-enfant");
+    s.AddSubError(&ss);
+    parent.AddSubError(&s);
+    CXError* pEnfant = parent.pclGetSubError(0);
+
+    // Moving a descendant into its ancestor: the move happens before the old
+    // sub-errors go.
+    parent.LightCopy(pEnfant);
+    EXPECT_STREQ(parent.pszGetUserMessage(), "enfant\r\npetit-enfant");
+    ASSERT_EQ(parent.nGetNbSubError(), 1);
+    EXPECT_STREQ(parent.pclGetSubError(0)->pszGetUserMessage(), "petit-enfant");
+
+    // An ancestor cannot be moved into its descendant, nor into itself.
+    CXError* pPetit = parent.pclGetSubError(0);
+    pPetit->LightCopy(&parent);
+    pPetit->AddSubErrorLight(&parent);
+    parent.LightCopy(&parent);
+    EXPECT_EQ(pPetit->nGetNbSubError(), 0);
+    EXPECT_STREQ(parent.pszGetUserMessage(), "enfant\r\npetit-enfant");
+    // A deep copy of an ancestor is allowed: it is a new tree.
+    pPetit->AddSubError(&parent);
+    ASSERT_EQ(pPetit->nGetNbSubError(), 1);
+    EXPECT_EQ(pPetit->pclGetSubError(0)->nGetNbSubError(), 1);
+}
