@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "LauncherFixture.h"
