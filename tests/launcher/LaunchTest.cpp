@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "LauncherFixture.h"
+#include "launcher/InfoExe.h"
+#include "launcher/InfoExeElf.h"
 #include "launcher/TQExe.h"
 
 using namespace tqtest;
@@ -99,6 +101,29 @@ TEST(Launch, StampedValuesReachTheEngine)
     EXPECT_EQ(st.nStatut, 4);
     EXPECT_EQ(st.sSortie, "lib.TQL 7\n");
     EXPECT_EQ(clAppli.tabRecord(), tabAppelsComplets("lib.TQL", 7, "/var/data", 150, "billing.tqp", ""));
+}
+
+TEST(Launch, UnterminatedFieldsAreCutAtTheirEnd)
+{
+    CAppli clAppli;
+    ASSERT_TRUE(clAppli.bPoseMoteur("record"));
+    ASSERT_TRUE(clAppli.bPoseScript("exit 0\n"));
+    // A faulty tool filled the names and the data directory to their last byte.
+    std::string sImage = sLitFichier(clAppli.sExe());
+    _stLOCINFOEXE stLoc;
+    ASSERT_TRUE(ElfInfoExe_bLocalise(reinterpret_cast<const uint8_t *>(sImage.data()), sImage.size(), &stLoc));
+    // The name's last byte is lost: what remains names app.TQL in a long directory.
+    sImage.replace(stLoc.oInfoExe + offsetof(_stINFOEXE, szNomTQL), 261, std::string(252, 'd') + "/app.TQLZ");
+    sImage.replace(stLoc.oInfoExe + offsetof(_stINFOEXE, szNomProjet), 281, std::string(281, 'p'));
+    sImage.replace(stLoc.oFilePath, 261, std::string(261, 'd'));
+    ASSERT_TRUE(bEcritFichier(clAppli.sExe(), sImage, 0755));
+    stRESULTATPROCESSUS st = clAppli.Lance();
+    EXPECT_EQ(st.nStatut, 0) << st.sErreur;
+    std::vector<std::string> tabRecord = clAppli.tabRecord();
+    ASSERT_EQ(tabRecord.size(), 9u);
+    EXPECT_EQ(tabRecord[3], "QS_DonneTQL(\"app.TQL\", 0)");
+    EXPECT_EQ(tabRecord[4], "QS_DonneREP(\"" + std::string(260, 'd') + "\")");
+    EXPECT_EQ(tabRecord[6], "QS_Run_Res(5, \"" + std::string(280, 'p') + "\", \"\", set)");
 }
 
 TEST(Launch, DefaultNameIsComparedWithItsCase)
