@@ -223,6 +223,14 @@ int main(int argc, char **argv)
     const char *inName = nullptr;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (a == "-h" || a == "--help") {
+            printf("usage: tqzlw -c|-d [-o OUT] [IN]\n"
+                   "  -c  compress IN (standard input when absent) into one ZLW block\n"
+                   "  -d  decompress one block back\n"
+                   "  -o  write OUT (replaced only when the whole result is ready) instead of\n"
+                   "      standard output\n");
+            return 0;
+        }
         if (a == "-c" || a == "-d") {
             if (mode)
                 return Usage();
