@@ -1,7 +1,11 @@
 // File handling shared by tqpack's commands.
 #include "Image.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -87,4 +91,44 @@ int nErreurUsage(const char *pszCommande, const char *pszUsage, const std::strin
 std::string sChamp(const char *pszChamp, size_t nTaille)
 {
     return std::string(pszChamp, InfoExe_nLongueurChamp(pszChamp, nTaille));
+}
+
+bool bEcritImageAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, unsigned nMode,
+                         std::string *psErreur)
+{
+    std::string sModele = sSortie + ".tqpack.XXXXXX";
+    std::vector<char> tabNom(sModele.begin(), sModele.end());
+    tabNom.push_back('\0');
+    int fd = mkstemp(tabNom.data());
+    if (fd < 0) {
+        *psErreur = sSortie + ": cannot create a temporary file beside it: " + strerror(errno);
+        return false;
+    }
+    bool bOk = true;
+    size_t nEcrit = 0;
+    while (bOk && nEcrit < tab.size()) {
+        ssize_t n = write(fd, tab.data() + nEcrit, tab.size() - nEcrit);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            bOk = false;
+        else
+            nEcrit += static_cast<size_t>(n);
+    }
+    if (bOk)
+        bOk = fchmod(fd, static_cast<mode_t>(nMode)) == 0 && fsync(fd) == 0;
+    int nErreurSysteme = errno;
+    if (close(fd) != 0 && bOk) {
+        bOk = false;
+        nErreurSysteme = errno;
+    }
+    if (bOk && rename(tabNom.data(), sSortie.c_str()) != 0) {
+        bOk = false;
+        nErreurSysteme = errno;
+    }
+    if (!bOk) {
+        unlink(tabNom.data());
+        *psErreur = sSortie + ": " + strerror(nErreurSysteme);
+    }
+    return bOk;
 }

@@ -31,6 +31,11 @@ bool bChargeLanceur(const std::string &sChemin, stIMAGELANCEUR *pstImage, std::s
 // Reads a whole file; false with the reason in *psErreur.
 bool bLitFichierEntier(const std::string &sChemin, std::vector<uint8_t> *ptab, std::string *psErreur);
 
+// Writes bytes beside sSortie under a temporary name with the given mode bits, then
+// renames it over sSortie; nothing is left behind on failure.
+bool bEcritImageAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, unsigned nMode,
+                         std::string *psErreur);
+
 // "ELF64 x86-64" for an ELF header.
 std::string sDecritElf(const _stELFENTETE &stEntete);
 

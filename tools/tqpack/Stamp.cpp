@@ -143,46 +143,6 @@ bool bAppliqueValeurs(const stVALEURS &v, _stINFOEXE *pst, char *pszRepDonnees, 
     return true;
 }
 
-// Writes the image beside OUT under a temporary name, then renames it over OUT.
-bool bEcritAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, mode_t nMode, std::string *psErreur)
-{
-    std::string sModele = sSortie + ".tqpack.XXXXXX";
-    std::vector<char> tabNom(sModele.begin(), sModele.end());
-    tabNom.push_back('\0');
-    int fd = mkstemp(tabNom.data());
-    if (fd < 0) {
-        *psErreur = sSortie + ": cannot create a temporary file beside it: " + strerror(errno);
-        return false;
-    }
-    bool bOk = true;
-    size_t nEcrit = 0;
-    while (bOk && nEcrit < tab.size()) {
-        ssize_t n = write(fd, tab.data() + nEcrit, tab.size() - nEcrit);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            bOk = false;
-        else
-            nEcrit += static_cast<size_t>(n);
-    }
-    if (bOk)
-        bOk = fchmod(fd, nMode) == 0 && fsync(fd) == 0;
-    int nErreurSysteme = errno;
-    if (close(fd) != 0 && bOk) {
-        bOk = false;
-        nErreurSysteme = errno;
-    }
-    if (bOk && rename(tabNom.data(), sSortie.c_str()) != 0) {
-        bOk = false;
-        nErreurSysteme = errno;
-    }
-    if (!bOk) {
-        unlink(tabNom.data());
-        *psErreur = sSortie + ": " + strerror(nErreurSysteme);
-    }
-    return bOk;
-}
-
 } // namespace
 
 int nTqpackStamp(int argc, char **argv)
@@ -245,7 +205,7 @@ int nTqpackStamp(int argc, char **argv)
         return nErreur(sErreur);
     stImage.EcritInfo(stInfo);
     memcpy(stImage.tabOctets.data() + stImage.stLoc.oFilePath, szRepDonnees, sizeof(szRepDonnees));
-    if (!bEcritAtomique(sSortie, stImage.tabOctets, stEntree.st_mode & 07777, &sErreur))
+    if (!bEcritImageAtomique(sSortie, stImage.tabOctets, stEntree.st_mode & 07777, &sErreur))
         return nErreur(sErreur);
     return TQPACK_OK;
 }
