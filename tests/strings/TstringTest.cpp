@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -472,4 +473,13 @@ TEST(CTString, TemporaryFileNames) {
     EXPECT_FALSE(a.bEstVide());
     EXPECT_NE(a, b);
     EXPECT_NE(strstr(a.pszGet(), "tqx"), nullptr);
+    // At most five characters of the prefix, then six more, in the temporary directory.
+    CTString c;
+    c.FichierTemporaire("abcdefgh");
+    const char* slash = strrchr(c.pszGet(), '/');
+    ASSERT_NE(slash, nullptr);
+    EXPECT_EQ(strncmp(slash + 1, "abcde", 5), 0);
+    EXPECT_EQ(strlen(slash + 1), 11u);
+    struct stat st;
+    EXPECT_NE(lstat(c.pszGet(), &st), 0) << "the name is free, not created";
 }
