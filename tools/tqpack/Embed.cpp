@@ -1,8 +1,6 @@
 // tqpack embed: copies a launcher and appends a file as a carried block (the
 // component record, then the file compressed in one block).
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -28,49 +26,6 @@ static const char gszAideEmbed[] =
     "                  the application library offset, so that the engine loads the\n"
     "                  application from this block instead of a file beside the launcher\n"
     "  --name NAME     the name kept in the record (at most 260 bytes)\n";
-
-namespace {
-
-bool bEcritFichierAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, mode_t nMode,
-                           std::string *psErreur)
-{
-    std::string sTemp = sSortie + ".tqpack.XXXXXX";
-    int fd = mkstemp(&sTemp[0]);
-    if (fd < 0) {
-        *psErreur = sSortie + ": cannot create a temporary file beside it: " + strerror(errno);
-        return false;
-    }
-    const uint8_t *p = tab.data();
-    size_t nReste = tab.size();
-    bool bOk = true;
-    while (bOk && nReste > 0) {
-        ssize_t n = write(fd, p, nReste);
-        if (n < 0 && errno == EINTR)
-            continue;
-        bOk = n > 0;
-        if (bOk) {
-            p += n;
-            nReste -= static_cast<size_t>(n);
-        }
-    }
-    bOk = bOk && fchmod(fd, nMode) == 0 && fsync(fd) == 0;
-    int nErreur = errno;
-    if (close(fd) != 0 && bOk) {
-        bOk = false;
-        nErreur = errno;
-    }
-    if (bOk && rename(sTemp.c_str(), sSortie.c_str()) != 0) {
-        bOk = false;
-        nErreur = errno;
-    }
-    if (!bOk) {
-        unlink(sTemp.c_str());
-        *psErreur = sSortie + ": " + strerror(nErreur);
-    }
-    return bOk;
-}
-
-} // namespace
 
 int nTqpackEmbed(int argc, char **argv)
 {
@@ -154,7 +109,7 @@ int nTqpackEmbed(int argc, char **argv)
         stInfo.oOffsetTQL = static_cast<int64_t>(oRecord);
         stImage.EcritInfo(stInfo);
     }
-    if (!bEcritFichierAtomique(sSortie, stImage.tabOctets, stEntree.st_mode & 07777, &sErreur))
+    if (!bEcritImageAtomique(sSortie, stImage.tabOctets, stEntree.st_mode & 07777, &sErreur))
         return nErreur(sErreur);
     printf("%s: block at offset %llu, %u bytes for %zu (%s)%s\n", sSortie.c_str(),
            static_cast<unsigned long long>(oRecord), dwBloc, tabDonnees.size(), tabBloc[0] == 4 ? "ZLW" : "stored",
