@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "EngineBlock.h"
 #include "EngineRecord.h"
 #include "EngineScript.h"
 #include "launcher/TQVMContrat.h"
@@ -171,7 +172,13 @@ TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
     if (bRefuse || !pszNomTQL || !*pszNomTQL)
         return 0;
     std::string sErreur;
-    if (!stEtat.clScript.bChargeFichier(sCheminTQL(pszNomTQL), oOffset, &sErreur)) {
+    // An offset at a block carried in the executable (tqpack embed --application):
+    // the application travels inside the launcher. Otherwise the script is read
+    // from the application library file, starting at the offset.
+    std::string sTexteBloc, sExecutable;
+    const bool bBloc = oOffset != 0 && bChargeBlocPorte(oOffset, &sTexteBloc, &sExecutable);
+    if (bBloc ? !stEtat.clScript.bCharge(sTexteBloc, sExecutable, &sErreur)
+              : !stEtat.clScript.bChargeFichier(sCheminTQL(pszNomTQL), oOffset, &sErreur)) {
         fprintf(stderr, "tq150vm: %s\n", sErreur.c_str());
         return 0;
     }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -122,4 +123,31 @@ TEST(TqpackEmbed, DamageAndErrorsAreReported)
     EXPECT_EQ(Execute({Tqpack(), "embed", dir.sFichier("d"), dir.sFichier("x"), dir.sFichier("d")}).nStatut, 1);
     EXPECT_EQ(Execute({Tqpack(), "embed", in, dir.sFichier("x")}).nStatut, 2);
     EXPECT_EQ(Execute({Tqpack(), "embed", in, dir.sFichier("x"), dir.sFichier("d"), "--bogus"}).nStatut, 2);
+}
+
+// One executable, no application library beside it: the engine takes the
+// application from the block the launcher carries.
+TEST(TqpackEmbed, SingleFileApplicationRuns)
+{
+    tqtest::CTempDir dir;
+    std::string app = dir.sFichier("single");
+    ASSERT_TRUE(tqtest::bEcritFichier(dir.sFichier("script"), "print carried {args} at {offset}\nexit 3\n"));
+    auto r = Execute({Tqpack(), "embed", tqtest::sBin("tqexe"), app, dir.sFichier("script"), "--application"});
+    ASSERT_EQ(r.nStatut, 0) << r.sErreur;
+    ASSERT_TRUE(tqtest::bCopieFichier(tqtest::sBin("tq150vm.so"), dir.sFichier("tq150vm.so")));
+    ASSERT_EQ(unlink(dir.sFichier("script").c_str()), 0);
+    auto run = Execute({app, "one", "two"}, {"LD_LIBRARY_PATH"}, dir.sChemin());
+    EXPECT_EQ(run.nStatut, 3) << run.sErreur;
+    EXPECT_EQ(run.sSortie.find("carried one two"), 0u) << run.sSortie << run.sErreur;
+    EXPECT_NE(run.sSortie.find(" at " + std::to_string(Offset(r.sSortie)) + "\n"), std::string::npos) << run.sSortie;
+    EXPECT_FALSE(tqtest::bExiste(dir.sFichier("single.TQL")));
+
+    // A damaged block is not run: the launch fails.
+    std::string image = tqtest::sLitFichier(app);
+    image[image.size() - 3] = static_cast<char>(image[image.size() - 3] ^ 0x5A);
+    std::string bad = dir.sFichier("bad");
+    ASSERT_TRUE(tqtest::bEcritFichier(bad, image, 0755));
+    auto fail = Execute({bad}, {"LD_LIBRARY_PATH"}, dir.sChemin());
+    EXPECT_NE(fail.nStatut, 0);
+    EXPECT_EQ(fail.sSortie.find("carried"), std::string::npos);
 }
