@@ -2,11 +2,14 @@
 # Runs the sample application through the launcher: tqexe is copied as "hello"
 # beside hello.TQL and the reference engine in a temporary directory, then run with
 # two arguments. Shows the application's output and the exit status it handed back.
+# Then runs it again as a single-file application (the script carried inside the
+# launcher, no hello.TQL beside it).
 set -euo pipefail
 bin=${1:?usage: demo.sh BIN_DIR}
 for f in tqexe tq150vm.so examples/hello.TQL; do
   [ -f "$bin/$f" ] || { echo "demo: $bin/$f is missing; build first" >&2; exit 1; }
 done
+bin=$(cd "$bin" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$bin/tqexe" "$work/hello"
@@ -18,4 +21,21 @@ set +e
 status=$?
 set -e
 echo "exit status: $status"
+
+# The same application as a single file: tqpack embeds hello.TQL in a copy of the
+# launcher and stamps its offset, so nothing but the engine stands beside it.
+if [ -x "$bin/tqpack" ]; then
+  mkdir single
+  cp "$bin/tq150vm.so" single/
+  "$bin/tqpack" embed "$bin/tqexe" single/hello "$bin/examples/hello.TQL" --application >/dev/null
+  echo
+  echo "single-file application: $(cd single && echo *)"
+  echo "\$ ./hello \"first argument\" second"
+  set +e
+  (cd single && ./hello "first argument" second)
+  single=$?
+  set -e
+  echo "exit status: $single"
+  [ "$status" -ne 0 ] || status=$single
+fi
 exit "$status"
