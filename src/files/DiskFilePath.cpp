@@ -97,8 +97,13 @@ void Normalise(string &s)
 bool HomeDirectory(string &sHome)
 {
     struct passwd pw, *ppw = nullptr;
-    char buf[4096];
-    if (getpwuid_r(getuid(), &pw, buf, sizeof buf, &ppw) == 0 && ppw && ppw->pw_dir) {
+    // Entries from a directory service can be larger than a first guess.
+    string sBuf(4096, '\0');
+    int nErr;
+    while ((nErr = getpwuid_r(getuid(), &pw, &sBuf[0], sBuf.size(), &ppw)) == ERANGE &&
+           sBuf.size() < (1u << 20))
+        sBuf.resize(sBuf.size() * 2);
+    if (nErr == 0 && ppw && ppw->pw_dir) {
         sHome = ppw->pw_dir;
         return true;
     }
@@ -309,18 +314,16 @@ void CDiskFile::MakePath(char *pszOut, const char *pszDir, const char *pszName,
 {
     if (!pszOut)
         return;
-    string s;
-    if (pszDir && *pszDir) {
-        s = pszDir;
-        if (s.back() != '/')
-            s += '/';
-    }
+    // A directory written with '\' must not get a second separator.
+    string s = SlashCopy(pszDir);
+    if (!s.empty() && s.back() != '/')
+        s += '/';
     if (pszName && *pszName) {
-        s += pszName;
+        s += SlashCopy(pszName);
         if (pszExt && *pszExt) {
             if (*pszExt != '.')
                 s += '.';
-            s += pszExt;
+            s += SlashCopy(pszExt);
         }
     }
     CopyOut(pszOut, s);
@@ -547,10 +550,10 @@ bool CDiskFile::bGetTempName(char *pszOut, const char *pszDir, const char *pszPr
 {
     if (!pszOut)
         return false;
-    string s = pszDir ? pszDir : "";
+    string s = SlashCopy(pszDir);
     if (!s.empty() && s.back() != '/')
         s += '/';
-    s += pszPrefix ? pszPrefix : "";
+    s += SlashCopy(pszPrefix);
     s += "XXXXXX";
     if (s.size() > DISKFILE_MAX_PATH - 1) {
         errno = ENAMETOOLONG;

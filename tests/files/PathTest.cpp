@@ -187,6 +187,13 @@ TEST(PathNames, MakeStandardizeAndCompare)
     EXPECT_STREQ(out, "/dir/");
     CDiskFile::MakePath(out, nullptr, nullptr, "txt");
     EXPECT_STREQ(out, "");
+    // A directory written with backslashes gets no second separator.
+    CDiskFile::MakePath(out, "C:\\dir\\", "sub\\name", "txt");
+    EXPECT_STREQ(out, "C:/dir/sub/name.txt");
+    // The output may be the directory's own buffer.
+    strcpy(out, "/d");
+    CDiskFile::MakePath(out, out, "n", ".e");
+    EXPECT_STREQ(out, "/d/n.e");
 
     CDiskFile::StandardizeFileName(out, "a\\b \t\r\n");
     EXPECT_STREQ(out, "a/b");
@@ -366,10 +373,19 @@ TEST(PathNames, TempNames)
     ASSERT_TRUE(CDiskFile::bGetTempName(szOther, (tmp.Path() + "/").c_str(), "pre"));
     EXPECT_STRNE(szName, szOther);
     EXPECT_FALSE(CDiskFile::bGetTempName(szName, (tmp.Path() + "/missing").c_str(), "p"));
+    std::string sBack = tmp.Path() + "\\";
+    ASSERT_TRUE(CDiskFile::bGetTempName(szName, sBack.c_str(), "bs"));
+    EXPECT_EQ(std::string(szName).rfind(tmp.Path() + "/bs", 0), 0u);
+    EXPECT_TRUE(CDiskFile::bIsAFile(szName));
 
+    const char *pszOld = getenv("TMPDIR");
+    const std::string sOld = pszOld ? pszOld : "";
     setenv("TMPDIR", tmp.Path().c_str(), 1);
     EXPECT_TRUE(CDiskFile::bGetTempName(szName, "tq"));
-    unsetenv("TMPDIR");
+    if (pszOld)
+        setenv("TMPDIR", sOld.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
     EXPECT_EQ(std::string(szName).rfind(tmp.Path() + "/tq", 0), 0u);
     EXPECT_TRUE(CDiskFile::bIsAFile(szName));
 }
