@@ -22,6 +22,12 @@ public:
 
 std::string gsFichier;
 
+void EffaceFichier()
+{
+    if (!gsFichier.empty())
+        unlink(gsFichier.c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -35,6 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             abort();
         close(fd);
         gsFichier = name;
+        atexit(EffaceFichier);
     }
     // First byte: where the record starts in the tail (0..255).
     long long offset = data[0];
