@@ -1,4 +1,5 @@
 // CTString printf-style formatting: the capacity estimate scan and FormatV.
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,11 +22,12 @@ long nLireEntier(const char*& p) {
     return v;
 }
 
-long nMax(long a, long b) { return a > b ? a : b; }
+// Widths and precisions come from int arguments: sums are taken in 64 bits.
+long long nMax(long long a, long long b) { return a > b ? a : b; }
 
 // Amount for the character and string conversions: max(B, W), then P if smaller.
-long nMontantTexte(long b, long w, long p) {
-    long a = nMax(b, w);
+long long nMontantTexte(long long b, long long w, long long p) {
+    long long a = nMax(b, w);
     if (p != 0 && p < a) a = p;
     return a;
 }
@@ -41,7 +43,7 @@ long CTString::s_nEstimeFormat(const char* fmt, va_list args) {
     if (!fmt) return 0;
     va_list ap;
     va_copy(ap, args);
-    long T = 0;
+    long long T = 0;
     const char* p = fmt;
     while (*p) {
         if (*p != '%') {
@@ -56,7 +58,7 @@ long CTString::s_nEstimeFormat(const char* fmt, va_list args) {
             ++p;
             continue;
         }
-        long W = 0, P = 0;
+        long long W = 0, P = 0;
         for (;;) {
             char c = *p;
             if (c == ' ' || c == '+' || c == '-' || c == '0' || c == '\'') {
@@ -75,7 +77,10 @@ long CTString::s_nEstimeFormat(const char* fmt, va_list args) {
         if (*p == '.') {
             ++p;
             if (*p == '*') {
+                // A negative precision counts as none, for libc as here: taken
+                // as the amount it would make the estimate negative.
                 P = va_arg(ap, int);
+                if (P < 0) P = 0;
                 ++p;
             } else {
                 P = nLireEntier(p);
@@ -166,7 +171,9 @@ long CTString::s_nEstimeFormat(const char* fmt, va_list args) {
         }
     }
     va_end(ap);
-    return T;
+    // Never below nothing, and never more than the formatter can produce.
+    if (T > INT_MAX - 2) T = INT_MAX - 2;
+    return static_cast<long>(T);
 }
 
 // The estimate sizes the block for the common case; a bounded first pass

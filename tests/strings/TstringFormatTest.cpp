@@ -67,6 +67,12 @@ TEST(CTStringFormat, EstimateScan) {
     EXPECT_EQ(Estime("%f%lld%Lf%s", 1.0, 2LL, 3.0L, "abcd"), 512 + 32 + 512 + 4);
     EXPECT_EQ(Estime("%a%s", 1.0, "abcd"), 4);
     EXPECT_EQ(Estime("%zu%s", static_cast<size_t>(1), "abcd"), 32 + 4);
+    // A negative precision is no precision (libc ignores it), never a negative amount.
+    EXPECT_EQ(Estime("%.*s", -5, "abcdef"), 6);
+    EXPECT_EQ(Estime("%.*c", -1, 'x'), 2);
+    // Extreme widths and precisions stay within what the formatter can produce.
+    EXPECT_EQ(Estime("%*.*d", 2147483647, 2147483647, 1), 2147483647L - 2);
+    EXPECT_EQ(Estime("%*.*d", -2147483647 - 1, -1, 1), 32);
 }
 
 TEST(CTStringFormat, EmptyFormatGivesTwoByteBlock) {
@@ -99,6 +105,9 @@ TEST(CTStringFormat, FormatsLikeLibcAndStaysInTheBlock) {
     ExpectExact(t);  // the estimate fell short: grown to the measured length exactly
     t.printf("%a %A", 1.5, 2.25);
     EXPECT_EQ(Libc("%a %A", 1.5, 2.25), t.pszGet());
+    Formate(t, "%.*s|", -5, "abcdefghijklmnop");  // an estimate once taken as negative
+    EXPECT_STREQ(t.pszGet(), "abcdefghijklmnop|");
+    ExpectExact(t);
     Formate(t, "%I64d|%s", 7, "after");
     EXPECT_EQ(Libc("%I64d|%s", 7, "after"), t.pszGet());
     t.printf("%-20.3s|", grand.c_str());
