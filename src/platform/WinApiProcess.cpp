@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,26 @@ using tqwinapi::CopyCut;
 
 void EmptyAlarmHandler(int)
 {
+}
+
+// One step of WaitPid: arm a one-second alarm and wait until a signal comes. SIGALRM stays
+// blocked in this thread meanwhile and the wait is bounded by the step, so that an alarm
+// firing before the wait starts, an alarm the caller keeps blocked, or one delivered to
+// another thread of the process cannot leave the caller waiting forever.
+void WaitAlarmStep()
+{
+    sigset_t stAlarm;
+    sigset_t stOld;
+    sigemptyset(&stAlarm);
+    sigaddset(&stAlarm, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &stAlarm, &stOld);
+    alarm(1);
+    struct timespec stStep = {1, 0};
+    // Answers at the alarm, at the end of the step, or early when a handled signal
+    // (the child's end, if the caller catches it) interrupts the wait.
+    sigtimedwait(&stAlarm, nullptr, &stStep);
+    alarm(0);
+    pthread_sigmask(SIG_SETMASK, &stOld, nullptr);
 }
 
 // Splits a command line into words: blanks split except inside double quotes, a quote
@@ -124,9 +146,7 @@ pid_t WaitPid(pid_t pid, int nMilliseconds, int *pnStatus)
     pid_t nResult = waitpid(pid, &nRaw, WNOHANG);
     int nRemaining = nMilliseconds;
     while (nResult == 0 && nRemaining > 0) {
-        alarm(1);
-        pause();
-        alarm(0);
+        WaitAlarmStep();
         nRemaining -= 1000;
         nResult = waitpid(pid, &nRaw, WNOHANG);
     }

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "PlatformTestUtil.h"
@@ -16,6 +20,87 @@
 using tqtest::CTempDir;
 using tqplat::ReadFile;
 using tqplat::WriteFile;
+
+namespace {
+
+// Runs a check in a child process, so that a check that blocks for good cannot hang the
+// tests: the check's exit code, or -1 when it has not ended within the deadline.
+int RunInChild(int (*pfnCheck)(), int nSeconds)
+{
+    pid_t nPid = fork();
+    if (nPid < 0)
+        return -2;
+    if (nPid == 0)
+        _exit(pfnCheck());
+    for (int nTenths = 0; nTenths < nSeconds * 10; nTenths++) {
+        int nStatus = 0;
+        if (waitpid(nPid, &nStatus, WNOHANG) == nPid)
+            return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -3;
+        usleep(100000);
+    }
+    kill(nPid, SIGKILL);
+    waitpid(nPid, nullptr, 0);
+    return -1;
+}
+
+// A child that ends with 7 after a fifth of a second, waited for with SIGALRM blocked (as
+// a caller running with its signals masked has it): the alarm cannot reach the waiter.
+int WaitWithAlarmBlocked()
+{
+    sigset_t stAlarm;
+    sigemptyset(&stAlarm);
+    sigaddset(&stAlarm, SIGALRM);
+    sigprocmask(SIG_BLOCK, &stAlarm, nullptr);
+    pid_t nChild = fork();
+    if (nChild == 0) {
+        usleep(200000);
+        _exit(7);
+    }
+    int nStatus = -1;
+    if (WaitPid(nChild, 5000, &nStatus) != nChild)
+        return 1;
+    return nStatus == 7 ? 0 : 2;
+}
+
+volatile sig_atomic_t gnAlarms = 0;
+
+void CountAlarm(int)
+{
+    gnAlarms = gnAlarms + 1;
+}
+
+// Reads an empty pipe until an alarm 0.1 s later interrupts it.
+bool bReadInterruptedByAlarm()
+{
+    int aPipe[2];
+    if (pipe(aPipe) != 0)
+        return false;
+    struct itimerval stTimer;
+    memset(&stTimer, 0, sizeof stTimer);
+    stTimer.it_value.tv_usec = 100000;
+    setitimer(ITIMER_REAL, &stTimer, nullptr);
+    char c;
+    errno = 0;
+    bool bInterrupted = read(aPipe[0], &c, 1) == -1 && errno == EINTR;
+    close(aPipe[0]);
+    close(aPipe[1]);
+    return bInterrupted;
+}
+
+// The given handler runs and the blocking call returns EINTR; with no handler the empty
+// one keeps the process alive.
+int AlarmInterruptsBlockingCalls()
+{
+    InitAlarmHandler(CountAlarm);
+    if (!bReadInterruptedByAlarm() || gnAlarms != 1)
+        return 1;
+    InitAlarmHandler(nullptr);
+    if (!bReadInterruptedByAlarm() || gnAlarms != 1)
+        return 2;
+    return 0;
+}
+
+}  // namespace
 
 TEST(CommandLine, QuotesArgumentsWithBlanks)
 {
@@ -73,6 +158,34 @@ TEST(Process, LongRunningProgramIsLeftRunning)
     EXPECT_FALSE(TerminateProcess(0, 0));
     // Negative values would reach whole process groups.
     EXPECT_FALSE(TerminateProcess(-1, 0));
+}
+
+TEST(Process, WaitPidStatusAndBlockedAlarm)
+{
+    EXPECT_EQ(RunInChild(WaitWithAlarmBlocked, 10), 0);
+    EXPECT_EQ(RunInChild(AlarmInterruptsBlockingCalls, 10), 0);
+
+    // The exit code byte of a child that has ended; 0 while one still runs.
+    pid_t nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0)
+        _exit(42);
+    int nStatus = -1;
+    EXPECT_EQ(WaitPid(nChild, 3000, &nStatus), nChild);
+    EXPECT_EQ(nStatus, 42);
+    nChild = fork();
+    ASSERT_GE(nChild, 0);
+    if (nChild == 0) {
+        sleep(30);
+        _exit(0);
+    }
+    time_t nStart = time(nullptr);
+    nStatus = -1;
+    EXPECT_EQ(WaitPid(nChild, 1000, &nStatus), 0);
+    EXPECT_EQ(nStatus, -1);
+    EXPECT_LE(time(nullptr) - nStart, 3);
+    kill(nChild, SIGKILL);
+    waitpid(nChild, nullptr, 0);
 }
 
 TEST(Process, ExitCodesAndWordSplitting)
