@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "EngineBlock.h"
@@ -16,6 +17,9 @@
 
 #define TQE_EXPORTE extern "C" __attribute__((visibility("default")))
 #define TQE_CACHE extern "C" __attribute__((visibility("hidden")))
+
+// The engine's standard file name, the one component QS_ListeDLL knows.
+#define TQ_NOM_MOTEUR "tq150vm.so"
 
 // An engine that exports QS_SetParam alone among its QS_ entries.
 #if defined(TQE_ONLY_SETPARAM)
@@ -29,6 +33,7 @@ namespace {
 struct stETATMOTEUR {
     CScriptTQL clScript;
     bool bScriptCharge = false;
+    bool bComposanteListee = false;
     stCONTEXTESCRIPT stContexte;
 };
 
@@ -224,6 +229,11 @@ TQE_EXPORTE intptr_t QS_SetParam(int32_t nCode, intptr_t nValeur)
         return 1;
     case eTQVMPARAM_HISTOCONNEXION:
         return nValeur;
+    case eTQVMPARAM_INITDLL: {
+        // The component interface of the library last listed; the reference engine has one.
+        static CProxyMoteur clInterface;
+        return stEtat.bComposanteListee ? reinterpret_cast<intptr_t>(&clInterface) : 0;
+    }
     default:
         return 0;
     }
@@ -275,7 +285,9 @@ TQE_EXPORTE_QS TQVM_BOOL QS_TestEx(uint32_t nMode, const char *pszNom, int32_t n
 TQE_EXPORTE_QS TQVM_BOOL QS_ListeDLL(CSimpleBuffer *pclListe, const char *pszNom)
 {
     Enregistre("QS_ListeDLL(" + sPointeur(pclListe) + ", " + sTexteEnregistre(pszNom) + ")");
-    return 0;
+    // The only component the reference engine knows is itself.
+    gstEtat().bComposanteListee = pszNom && strcmp(pszNom, TQ_NOM_MOTEUR) == 0;
+    return gstEtat().bComposanteListee ? 1 : 0;
 }
 
 TQE_EXPORTE_QS TQVM_BOOL QS_ListeTQL(CSimpleBuffer *pclListe, const char *pszNom)

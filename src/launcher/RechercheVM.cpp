@@ -2,7 +2,6 @@
 #include "launcher/RechercheVM.h"
 
 #include <dlfcn.h>
-#include <link.h>
 #include <strings.h>
 
 #include <cstdio>
@@ -131,11 +130,13 @@ HINSTANCE _hTrouveEtChargeVM_4_DansLePath(const char *pszNomVM)
     HINSTANCE hLibrairie = dlopen(pszNomVM, RTLD_NOW);
     if (!hLibrairie)
         return nullptr;
-    // The directory is that of the library the loader picked, not the executable's.
-    struct link_map *pstLien = nullptr;
-    if (dlinfo(hLibrairie, RTLD_DI_LINKMAP, &pstLien) == 0 && pstLien && pstLien->l_name &&
-        strlen(pstLien->l_name) < 260)
-        g_stRechercheFw.clRepFramework = czRepertoire(pstLien->l_name);
+    // The directory is that of the library the loader picked. A name that fills the
+    // buffer may have been cut: no directory then, and the full-path open below falls
+    // back on the loader's own search, which finds the same library.
+    char szModule[260] = "";
+    DWORD nLongueur = GetModuleFileName(hLibrairie, szModule, sizeof(szModule));
+    if (nLongueur > 0 && nLongueur < sizeof(szModule) - 1)
+        g_stRechercheFw.clRepFramework = czRepertoire(szModule);
     else
         g_stRechercheFw.clRepFramework.Vide();
     g_nModeFramework = 1;

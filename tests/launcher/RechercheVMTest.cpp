@@ -62,6 +62,34 @@ private:
 
 } // namespace
 
+TEST(ComposantsStd, EveryRowInOrder)
+{
+    struct stLIGNE {
+        const char *pszNom;
+        int32_t nComposante;
+        uint32_t dwFlags;
+    };
+    const stLIGNE tabStd[15] = {
+        {"tq150com.so", 10, 0x1},  {"tq150cpl.so", 26, 0x0}, {"tq150img.so", 25, 0x1},
+        {"tq150jav.so", 11, 0x1},  {"tq150mat.so", 3, 0x1},  {"tq150msql.so", 32, 0x0},
+        {"tq150page.so", 31, 0x40000001}, {"tq150pdf.so", 37, 0x0}, {"tq150prn.so", 9, 0x1},
+        {"tq150sql.so", 28, 0x0},  {"tq150std.so", 8, 0x1},  {"tq150trs.so", 14, 0x0},
+        {"tq150vm.so", 0, 0x21},   {"tq150xml.so", 4, 0x1},  {"tq150zip.so", 42, 0x1},
+    };
+    for (size_t i = 0; i < 15; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_STREQ(gstTabStdCompo[i].pszNomDLL, tabStd[i].pszNom);
+        EXPECT_EQ(gstTabStdCompo[i].nComposante, tabStd[i].nComposante);
+        EXPECT_EQ(gstTabStdCompo[i].dwFlags, tabStd[i].dwFlags);
+        EXPECT_EQ(pstGetStdDesc(tabStd[i].nComposante), &gstTabStdCompo[i]);
+    }
+    EXPECT_STREQ(gstTabDLLAS400_TORQEN[0].pszNomDLL, "vxa1500as.so");
+    EXPECT_EQ(gstTabDLLAS400_TORQEN[0].dwFlags, 0x1u);
+    EXPECT_STREQ(gstTabDLLAS400_TORQEN[1].pszNomDLL, "vxa1500as.so");
+    EXPECT_EQ(gstTabDLLAS400_TORQEN[1].nComposante, 101);
+    EXPECT_EQ(gstTabDLLAS400_TORQEN[1].dwFlags, 0x0u);
+}
+
 TEST(ComposantsStd, TableLookup)
 {
     const _stSTDCOMPO *pst = pstGetStdDesc(0);
@@ -169,6 +197,27 @@ TEST_F(RechercheVM, RenamedEngineInItsConfiguredDirectory)
     EXPECT_EQ(g_nModeFramework, 2);
     EXPECT_EQ(sRepFramework(), m_clRep.sFichier("custom/"));
     dlclose(h);
+}
+
+TEST_F(RechercheVM, LoaderStageTakesTheDirectoryOfTheLibraryItLoaded)
+{
+    // A name with its directory stands in for what the loader finds on its path.
+    ASSERT_TRUE(bPose("", "loader/tq150vm.so"));
+    pstRechercheFramework()->clRepFramework = "/stale/";
+    HINSTANCE h = _hTrouveEtChargeVM_4_DansLePath(m_clRep.sFichier("loader/tq150vm.so").c_str());
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(g_nModeFramework, 1);
+    EXPECT_EQ(sRepFramework(), m_clRep.sFichier("loader/"));
+    dlclose(h);
+    EXPECT_FALSE(bCharge(m_clRep.sFichier("loader/tq150vm.so")));
+
+    EXPECT_EQ(_hTrouveEtChargeVM_4_DansLePath("tq150vm_nowhere.so"), nullptr);
+    // Stage 3 finds nothing; for the standard name it forgets the directory.
+    EXPECT_FALSE(_bTrouveVM_3_FrameworkDev("myvm.so"));
+    EXPECT_EQ(sRepFramework(), m_clRep.sFichier("loader/"));
+    EXPECT_FALSE(_bTrouveVM_3_FrameworkDev("tq150vm.so"));
+    EXPECT_EQ(sRepFramework(), "");
+    EXPECT_STREQ(_czCheminCompletVM("tq150vm.so").pszGet(), "tq150vm.so");
 }
 
 TEST_F(RechercheVM, EngineRefusingInitialisationIsClosed)

@@ -33,6 +33,15 @@ TEST(TQExeLigneCommande, OptionsIgnoreCaseAndTheProgramName)
     EXPECT_STREQ(clValeur.pszGet(), "keep");
 }
 
+TEST(TQExeLigneCommande, TermForgetsTheServiceObjects)
+{
+    // Nothing to destroy on the interactive road; both pointers end up null.
+    gpclServiceImp = reinterpret_cast<CServiceImp *>(&gpclServiceImp);
+    Term();
+    EXPECT_EQ(gpclServerMain, nullptr);
+    EXPECT_EQ(gpclServiceImp, nullptr);
+}
+
 TEST(TQExeCallBack, PrintsTheFullReportLiterally)
 {
     CXError clErreur;

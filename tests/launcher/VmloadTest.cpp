@@ -79,6 +79,9 @@ TEST_F(Vmload, EveryWrapperReachesItsEntry)
     DonneFinInit(nullptr, nullptr);
     InitGoRequete(nullptr);
     EXPECT_EQ(piInitDLL("x"), nullptr); // the engine lists no such component
+    EXPECT_NE(piInitDLL("tq150vm.so"), nullptr);
+    // The offset crosses as 64 bits, in the 32-bit tree as well.
+    EXPECT_FALSE(bDonneTQL("big.TQL", 0x123456789LL));
     EXPECT_EQ(SetModeExecution(5), 0);
     EXPECT_EQ(SetModeExecution(6), 5);
     EXPECT_EQ(dwGetInformationVM(3), 0u);
@@ -99,6 +102,9 @@ TEST_F(Vmload, EveryWrapperReachesItsEntry)
                                "QS_DonneFinInit(null, null)",
                                "QS_InitGoRequete(null)",
                                "QS_ListeDLL(null, \"x\")",
+                               "QS_ListeDLL(null, \"tq150vm.so\")",
+                               "QS_SetParam(1007, 0)",
+                               "QS_DonneTQL(\"big.TQL\", 4886718345)",
                                "QS_SetParam(1021, 5)",
                                "QS_SetParam(1021, 6)",
                                "QS_SetParam(1014, 3)",
