@@ -199,6 +199,26 @@ TEST(STRCompare, StrengthsAndSignedOrder)
     EXPECT_EQ(STR_nNCompare("ab", "xy", -5, 0), 0);
 }
 
+TEST(STRCompare, SignedOrderAfterMappingAndSkipping)
+{
+    // The mapped values are compared as signed bytes in every mode.
+    EXPECT_EQ(STR_CompareStringEx(1, "\xE9", -1, "z", -1), 1); // 0xC9 < 'Z'
+    EXPECT_EQ(STR_CompareStringEx(2, "\xE6", -1, "a", -1), 1); // the ligature stays negative
+    EXPECT_EQ(STR_CompareStringEx(3, "\xFF", -1, "Z", -1), 1); // 'Y' < 'Z'
+    EXPECT_EQ(STR_CompareStringEx(0, "\x7F", -1, "\x80", -1), 3);
+    // After skipping, the first kept characters are paired, still signed.
+    EXPECT_EQ(STR_CompareStringEx(4, "a\xE9", -1, "a--z", -1), 1);
+    EXPECT_EQ(STR_CompareStringEx(6, "-\xE9", -1, "e", -1), 2);
+    // A separator counts at the end only inside the length.
+    EXPECT_EQ(STR_CompareStringEx(4, "ab--", 2, "ab", -1), 2);
+    EXPECT_EQ(STR_CompareStringEx(4, "ab--", 3, "ab", -1), 3);
+    EXPECT_EQ(STR_CompareStringEx(4, "ab", -1, "a b", 2), 3);
+    // Separators before the end are skipped on each side on its own.
+    EXPECT_EQ(STR_CompareStringEx(5, "..a..b", -1, "A,B", -1), 2);
+    EXPECT_EQ(STR_nCompare("a-b", "ab", 4), 0);
+    EXPECT_EQ(STR_nCompare("ab-", "ab", 4), 1);
+}
+
 TEST(STRCompare, NullAndPrefixForms)
 {
     EXPECT_EQ(STR_nNullCompare(nullptr, nullptr, 0), 0);

@@ -346,3 +346,61 @@ TEST(STRTexte, CodePageConversions)
     STR_Delete(p);
     STR_ChangeAlphabet(0, const_cast<_stCHARTAB *>(&gstCharTab));
 }
+
+TEST(STRTexte, ConversionCountsAndFailures)
+{
+    // -1 converts the terminator too, so the count includes it; an explicit
+    // count converts exactly that many characters.
+    wchar_t *pw = nullptr;
+    int n = -5;
+    ASSERT_TRUE(__STR_CharToWChar("ab\xE9", -1, 1252, &pw, &n, 0));
+    EXPECT_EQ(n, 4);
+    EXPECT_STREQ(pw, L"ab\u00e9");
+    STR_DeleteW(pw);
+    ASSERT_TRUE(__STR_CharToWChar("abcdef", 2, 1252, &pw, &n, 0));
+    EXPECT_EQ(n, 2);
+    EXPECT_STREQ(pw, L"ab");
+    STR_DeleteW(pw);
+    char *p = nullptr;
+    ASSERT_TRUE(__STR_WCharToChar(L"ab", -1, &p, &n, 1252));
+    EXPECT_EQ(n, 3);
+    EXPECT_STREQ(p, "ab");
+    STR_Delete(p);
+
+    // Nothing to convert: an empty text and success, in both directions.
+    ASSERT_TRUE(__STR_CharToWChar("abc", 0, 1252, &pw, &n, 0));
+    ASSERT_NE(pw, nullptr);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(pw[0], L'\0');
+    STR_DeleteW(pw);
+    ASSERT_TRUE(__STR_WCharToChar(L"abc", 0, &p, &n, 1252));
+    ASSERT_NE(p, nullptr);
+    EXPECT_STREQ(p, "");
+    STR_Delete(p);
+    ASSERT_TRUE(STR_CharToChar_AnyCodepage("abc", 0, 1252, &p, &n, 65001));
+    EXPECT_STREQ(p, "");
+    EXPECT_EQ(n, 0);
+    STR_Delete(p);
+
+    // Failures: null out, zero count, false (the measured buffer is freed).
+    p = reinterpret_cast<char *>(1);
+    n = 7;
+    EXPECT_FALSE(__STR_WCharToChar(L"a\u4e00b", 3, &p, &n, 1252));
+    EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(n, 0);
+    pw = reinterpret_cast<wchar_t *>(1);
+    n = 7;
+    EXPECT_FALSE(__STR_CharToWChar("\xC3(", 2, 65001, &pw, &n, 0));
+    EXPECT_EQ(pw, nullptr);
+    EXPECT_EQ(n, 0);
+    EXPECT_FALSE(__STR_CharToWChar(nullptr, -1, 1252, &pw, &n, 0));
+    EXPECT_EQ(pw, nullptr);
+
+    p = STR_pszCreateA("xyz");
+    EXPECT_STREQ(p, "xyz");
+    STR_DeleteA(p);
+    p = STR_pszCreateA(2ul);
+    ASSERT_NE(p, nullptr);
+    strcpy(p, "ab");
+    STR_DeleteA(p);
+}
