@@ -67,6 +67,48 @@ TEST(ParametreExecution, SlotOrderSeenByTheEngine)
     EXPECT_STREQ(reinterpret_cast<PFN_TEXT>(ppTable[18])(&cl), "billing");
 }
 
+TEST(ParametreExecution, ReadAndWriteSlotsSeenByTheEngine)
+{
+    tqtest::CTempDir clDir;
+    std::string clTx = clDir.sFichier("prog.TX");
+    ASSERT_TRUE(tqtest::bEcritFichier(clTx, "[S]\nk = value\nn = 5\n"));
+    CParametreExecution cl;
+    cl.Initialise(clDir.sFichier("prog").c_str());
+    void **ppTable = *reinterpret_cast<void ***>(&cl);
+    typedef bool (*PFN_BOOL)(void *);
+    typedef int (*PFN_LIT_SECTION)(void *, const char *, const char *, const char *, char *, int);
+    typedef int (*PFN_ENTIER_SECTION)(void *, const char *, const char *, int);
+    typedef int (*PFN_LIT_SECTION_ML)(void *, const char *, const char *, const char *, const char *, const char *,
+                                      char *, int);
+    typedef int (*PFN_ENTIER_SECTION_ML)(void *, const char *, const char *, const char *, const char *, int);
+    typedef bool (*PFN_ECRIT_SECTION)(void *, const char *, const char *, const char *);
+    typedef bool (*PFN_ECRIT_ENTIER_SECTION)(void *, const char *, const char *, int);
+    typedef int (*PFN_LIT)(void *, const char *, const char *, char *, int);
+    typedef int (*PFN_ENTIER)(void *, const char *, int);
+
+    char szOut[64];
+    EXPECT_TRUE(reinterpret_cast<PFN_BOOL>(ppTable[8])(&cl));
+    EXPECT_EQ(reinterpret_cast<PFN_LIT_SECTION>(ppTable[10])(&cl, "S", "k", "", szOut, sizeof szOut), 5);
+    EXPECT_STREQ(szOut, "value");
+    EXPECT_EQ(reinterpret_cast<PFN_ENTIER_SECTION>(ppTable[12])(&cl, "S", "n", 0), 5);
+    EXPECT_EQ(reinterpret_cast<PFN_LIT_SECTION_ML>(ppTable[15])(&cl, "S", "none", "S", "k", "", szOut, sizeof szOut),
+              5);
+    EXPECT_EQ(reinterpret_cast<PFN_ENTIER_SECTION_ML>(ppTable[17])(&cl, "S", "none", "S", "n", 0), 5);
+    EXPECT_TRUE(reinterpret_cast<PFN_ECRIT_SECTION>(ppTable[20])(&cl, "S", "w", "x"));
+    EXPECT_TRUE(reinterpret_cast<PFN_ECRIT_ENTIER_SECTION>(ppTable[22])(&cl, "S", "m", -5));
+    EXPECT_EQ(tqtest::sLitFichier(clTx), "[S]\nk = value\nn = 5\nw = x\nm = -5\n");
+
+    // The section-less slots answer what the direct calls answer.
+    char szDirect[64];
+    EXPECT_EQ(reinterpret_cast<PFN_LIT>(ppTable[9])(&cl, "k", "d", szOut, sizeof szOut),
+              cl.nLitChaine("k", "d", szDirect, sizeof szDirect));
+    EXPECT_STREQ(szOut, szDirect);
+    EXPECT_EQ(reinterpret_cast<PFN_ENTIER>(ppTable[11])(&cl, "n", 3), cl.nLitEntier("n", 3));
+    EXPECT_TRUE(reinterpret_cast<bool (*)(void *, const char *, const char *)>(ppTable[19])(&cl, "e", "1"));
+    EXPECT_TRUE(reinterpret_cast<bool (*)(void *, const char *, int)>(ppTable[21])(&cl, "f", 2));
+    EXPECT_EQ(tqtest::sLitFichier(clTx), "[S]\nk = value\nn = 5\nw = x\nm = -5\n[]\ne = 1\nf = 2\n");
+}
+
 TEST(ParametreExecution, WithoutFileNameReadsGiveZero)
 {
     CParametreExecution cl;

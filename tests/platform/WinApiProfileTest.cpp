@@ -170,6 +170,24 @@ TEST(Profile, InsertBeforeNextHeaderAndAppendAfterUnterminatedLine)
     EXPECT_EQ(ReadFile(clNew), "[S]\n");
 }
 
+TEST(Profile, ReaderIgnoresCaseWriterDoesNot)
+{
+    CTempDir clDir;
+    std::string clFile = clDir.sFichier("case.ini");
+    // An indented header, a line that opens a bracket without closing it, a tab separator.
+    WriteFile(clFile, "  [Sect]\nx = 1\n[no close\ntabbed\t=\tt\n[Sect]\na = 1\n\n");
+    EXPECT_EQ(Get("sect", "x", nullptr, clFile), "1");
+    EXPECT_EQ(Get("SECT", "TABBED", nullptr, clFile), "t");
+    EXPECT_EQ(Get("Sect", nullptr, nullptr, clFile), "x\r\ntabbed\r\n");
+
+    // The writer skips the indented header and compares the key with its case.
+    EXPECT_TRUE(WritePrivateProfileString("Sect", "A", "2", clFile.c_str()));
+    EXPECT_EQ(ReadFile(clFile), "  [Sect]\nx = 1\n[no close\ntabbed\t=\tt\n[Sect]\na = 1\nA = 2\n\n");
+    // ... and the section too: another case is another section.
+    EXPECT_TRUE(WritePrivateProfileString("sect", "a", "3", clFile.c_str()));
+    EXPECT_EQ(ReadFile(clFile), "  [Sect]\nx = 1\n[no close\ntabbed\t=\tt\n[Sect]\na = 1\nA = 2\n\n[sect]\na = 3\n");
+}
+
 TEST(Profile, WriterNamesAndFailures)
 {
     CTempDir clDir;

@@ -47,6 +47,16 @@ SYSTEMTIME Date(int y, int mo, int d, int h, int mi, int s)
 
 const uint64_t knSecond = 10000000ULL;
 
+// The 60-bit timestamp of a version 1 UUID.
+uint64_t Stamp(const UUID &st)
+{
+    const uint8_t *p = reinterpret_cast<const uint8_t *>(&st);
+    return (static_cast<uint64_t>(p[6] & 0x0F) << 56) | (static_cast<uint64_t>(p[7]) << 48) |
+           (static_cast<uint64_t>(p[4]) << 40) | (static_cast<uint64_t>(p[5]) << 32) |
+           (static_cast<uint64_t>(p[0]) << 24) | (static_cast<uint64_t>(p[1]) << 16) |
+           (static_cast<uint64_t>(p[2]) << 8) | p[3];
+}
+
 }  // namespace
 
 TEST(Time, FileTimeSystemTimeConversions)
@@ -311,10 +321,7 @@ TEST(Uuid, VersionVariantAndUniqueness)
         if (i == 0)
             memcpy(aNode, p + 10, 6);
         EXPECT_EQ(memcmp(aNode, p + 10, 6), 0);
-        uint64_t nStamp = (static_cast<uint64_t>(p[6] & 0x0F) << 56) | (static_cast<uint64_t>(p[7]) << 48) |
-                          (static_cast<uint64_t>(p[4]) << 40) | (static_cast<uint64_t>(p[5]) << 32) |
-                          (static_cast<uint64_t>(p[0]) << 24) | (static_cast<uint64_t>(p[1]) << 16) |
-                          (static_cast<uint64_t>(p[2]) << 8) | p[3];
+        uint64_t nStamp = Stamp(st);
         unsigned nSeq = ((p[8] & 0x3F) << 8) | p[9];
         if (i == 0) {
             uint64_t nExpected = static_cast<uint64_t>(stBefore.tv_sec) * 10000000ULL + stBefore.tv_usec * 10ULL +
@@ -329,4 +336,22 @@ TEST(Uuid, VersionVariantAndUniqueness)
         clSeen.insert(std::string(reinterpret_cast<const char *>(p), 16));
     }
     EXPECT_EQ(clSeen.size(), static_cast<size_t>(knCount));
+}
+
+TEST(Uuid, SameMicrosecondDiffersInLowestDigit)
+{
+    int nSameMicrosecond = 0;
+    for (int i = 0; i < 2000; i++) {
+        UUID stA, stB;
+        UuidCreate(&stA);
+        UuidCreate(&stB);
+        uint64_t nA = Stamp(stA), nB = Stamp(stB);
+        if (nA / 10 != nB / 10)
+            continue;
+        // One microsecond: the adjustment raises the lowest digit by one.
+        nSameMicrosecond++;
+        EXPECT_EQ(nB % 10, nA % 10 + 1);
+    }
+    // Back-to-back calls share a microsecond now and then.
+    EXPECT_GT(nSameMicrosecond, 0);
 }
