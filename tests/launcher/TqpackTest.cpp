@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ElfSynthetique.h"
 #include "LauncherFixture.h"
 #include "launcher/InfoExe.h"
 #include "launcher/InfoExeElf.h"
@@ -89,10 +90,10 @@ TEST(Tqpack, StampRefusesWhatDoesNotFit)
         std::string sAttendu; // part of the message
     };
     const std::vector<stCAS> tabCas = {
-        {{"--project", std::string(281, 'p')}, "--project value is 281 bytes; its field holds at most 280"},
-        {{"--engine", std::string(522, 'e')}, "at most 521"},
-        {{"--tql", std::string(261, 't')}, "at most 260"},
-        {{"--data-dir", std::string(300, 'd')}, "--data-dir value is 300 bytes"},
+        {{"--project", std::string(281, 'p')}, "--project value is 281 bytes; the project name field is 281 bytes and holds at most 280"},
+        {{"--engine", std::string(522, 'e')}, "the engine library name field is 522 bytes and holds at most 521"},
+        {{"--tql", std::string(261, 't')}, "the application library name field is 261 bytes"},
+        {{"--data-dir", std::string(300, 'd')}, "--data-dir value is 300 bytes; the data directory field is 261 bytes"},
         {{"--engine", "lib/tq150vm.so"}, "without directory"},
         {{"--engine", ""}, "without directory"},
         {{"--direct-open", "2"}, "--direct-open takes 0 or 1"},
@@ -235,4 +236,42 @@ TEST(Tqpack, InspectShowsTheValuesAndTheSearch)
     st = Tqpack({"inspect", sMoteur("")});
     EXPECT_EQ(st.nStatut, 1);
     EXPECT_TRUE(bUneLigne(st.sErreur));
+}
+
+TEST(Tqpack, WorksOnLaunchersOfBothClasses)
+{
+    // Launchers of either class, whichever tree this tqpack was built in.
+    for (int nClasse : {32, 64}) {
+        SCOPED_TRACE(nClasse);
+        CTempDir clRep;
+        const std::string sIn = clRep.sFichier("app"), sOut = clRep.sFichier("app2");
+        std::vector<uint8_t> tabImage = tabImageElf(nClasse, tabSectionsLanceur());
+        ASSERT_TRUE(bEcritFichier(sIn, std::string(tabImage.begin(), tabImage.end()), 0700));
+        stRESULTATPROCESSUS st = Tqpack({"stamp", sIn, sOut, "--tql", "sub/x.TQL", "--offset", "8589934592",
+                                         "--project", "p.tqp", "--version", "12", "--data-dir", "/srv"});
+        ASSERT_EQ(st.nStatut, 0) << st.sErreur;
+        EXPECT_EQ(nModeFichier(sOut), 0700);
+        _stINFOEXE stInfo;
+        std::string sRepDonnees;
+        _stLOCINFOEXE stLoc;
+        ASSERT_TRUE(bLitBloc(sOut, &stInfo, &sRepDonnees, &stLoc));
+        EXPECT_EQ(stLoc.stEntete.nClasse, nClasse);
+        EXPECT_STREQ(stInfo.szNomTQL, "sub/x.TQL");
+        EXPECT_EQ(+stInfo.oOffsetTQL, 8589934592LL);
+        EXPECT_STREQ(stInfo.szNomProjet, "p.tqp");
+        EXPECT_EQ(+stInfo.nVersionActive, 12);
+        EXPECT_EQ(sRepDonnees, "/srv");
+        EXPECT_EQ(sLitFichier(sIn), std::string(tabImage.begin(), tabImage.end()));
+
+        st = Tqpack({"inspect", sOut});
+        ASSERT_EQ(st.nStatut, 0) << st.sErreur;
+        const std::string sClasse = nClasse == 64 ? "ELF64 x86-64" : "ELF32 i386";
+        for (const std::string &sLigne :
+             {"launcher: " + sOut + " (" + sClasse + ")\n",
+              std::string("application library: \"sub/x.TQL\" (the engine is handed \"x.TQL\")\n"),
+              std::string("application library offset: 8589934592\n"), std::string("active version: 12\n"),
+              std::string("data directory: \"/srv\"\n"),
+              std::string("version markers: \"VersionPR: 15.00Ab\", \"VersionVI: 01F150063j\"\n")})
+            EXPECT_NE(st.sSortie.find(sLigne), std::string::npos) << sLigne << "\n--- in ---\n" << st.sSortie;
+    }
 }

@@ -73,12 +73,13 @@ bool bLitEntier(const char *pszTexte, long long nMin, long long nMax, long long 
 
 // Writes a text into a field, zero-padded; false when it does not fit with its terminator.
 bool bEcritChamp(char *pszChamp, size_t nTaille, const char *pszValeur, const char *pszOption,
-                 std::string *psErreur)
+                 const char *pszNomChamp, std::string *psErreur)
 {
     size_t n = strlen(pszValeur);
     if (n >= nTaille) {
-        *psErreur = std::string(pszOption) + " value is " + std::to_string(n) + " bytes; its field holds at most " +
-                    std::to_string(nTaille - 1) + " (" + std::to_string(nTaille) + " bytes with the terminator)";
+        *psErreur = std::string(pszOption) + " value is " + std::to_string(n) + " bytes; the " + pszNomChamp +
+                    " field is " + std::to_string(nTaille) + " bytes and holds at most " +
+                    std::to_string(nTaille - 1) + " with its terminator";
         return false;
     }
     memset(pszChamp, 0, nTaille);
@@ -104,14 +105,18 @@ bool bAppliqueValeurs(const stVALEURS &v, _stINFOEXE *pst, char *pszRepDonnees, 
             *psErreur = "--engine takes a file name without directory";
             return false;
         }
-        if (!bEcritChamp(pst->szNomVM, sizeof(pst->szNomVM), v.pszEngine, "--engine", psErreur))
+        if (!bEcritChamp(pst->szNomVM, sizeof(pst->szNomVM), v.pszEngine, "--engine", "engine library name",
+                         psErreur))
             return false;
     }
-    if (v.pszTql && !bEcritChamp(pst->szNomTQL, sizeof(pst->szNomTQL), v.pszTql, "--tql", psErreur))
+    if (v.pszTql && !bEcritChamp(pst->szNomTQL, sizeof(pst->szNomTQL), v.pszTql, "--tql", "application library name",
+                                 psErreur))
         return false;
-    if (v.pszProject && !bEcritChamp(pst->szNomProjet, sizeof(pst->szNomProjet), v.pszProject, "--project", psErreur))
+    if (v.pszProject &&
+        !bEcritChamp(pst->szNomProjet, sizeof(pst->szNomProjet), v.pszProject, "--project", "project name", psErreur))
         return false;
-    if (v.pszDataDir && !bEcritChamp(pszRepDonnees, TQ_TAILLE_FILEPATH, v.pszDataDir, "--data-dir", psErreur))
+    if (v.pszDataDir &&
+        !bEcritChamp(pszRepDonnees, TQ_TAILLE_FILEPATH, v.pszDataDir, "--data-dir", "data directory", psErreur))
         return false;
     long long n = 0;
     if (v.pszOffset) {
