@@ -131,3 +131,19 @@ TEST_F(Vmload, TermVMUnloadsOnlyWhenAsked)
     SetVersionActive(1);
     EXPECT_EQ(tabRecord().size(), 1u);
 }
+
+TEST_F(Vmload, ErrorCallbackIsTheSeventeenthOperationOfTheProxy)
+{
+    // Called through the raw table, as an engine built elsewhere lays it out.
+    Charge("record");
+    PFN_QUERYPROXY pfnProxy = reinterpret_cast<PFN_QUERYPROXY>(dlsym(m_h, TQVM_EXPORT_QUERYPROXY));
+    ASSERT_NE(pfnProxy, nullptr);
+    void *pObjet = pfnProxy(TQVM_PROXY_LANCEUR);
+    ASSERT_NE(pObjet, nullptr);
+    typedef void (*PFN_SLOT)(void *, PFN_CALLBACKERREURVM, unsigned long, unsigned int);
+    void **ppTable = *static_cast<void ***>(pObjet);
+    reinterpret_cast<PFN_SLOT>(ppTable[16])(pObjet, nullptr, 7, 9);
+    EXPECT_EQ(pfnProxy(99), nullptr);
+    EXPECT_EQ(tabRecord(), std::vector<std::string>({"pQueryProxy(100)", "RegisterErrorCallback(null, 7, 9)",
+                                                     "pQueryProxy(99)"}));
+}
