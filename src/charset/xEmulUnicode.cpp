@@ -84,16 +84,13 @@ thread_local CCacheIconv gCache;
 
 const char* pszNomIconvLarge() {
     // glibc may not know "UCS4LE"; "UTF32LE" is the same encoding without BOM.
-    static const char* s_psz = nullptr;
-    if (!s_psz) {
+    // Decided once, also when several threads convert first.
+    static const char* const s_psz = [] {
         iconv_t cd = iconv_open(gszUCS4, "CP1252");
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            iconv_close(cd);
-            s_psz = gszUCS4;
-        } else {
-            s_psz = gszUTF32;
-        }
-    }
+        if (cd == reinterpret_cast<iconv_t>(-1)) return gszUTF32;
+        iconv_close(cd);
+        return gszUCS4;
+    }();
     return s_psz;
 }
 
