@@ -197,9 +197,10 @@ BOOL FileTimeToLocalFileTime(const FILETIME *pFileTime, FILETIME *pLocalFileTime
     struct tm stTm;
     if (localtime_r(&nTime, &stTm) == nullptr)
         return FALSE;
-    // The local wall-clock fields read back as if they were UTC.
-    stTm.tm_isdst = 0;
-    time_t nWall = timegm(&stTm);
+    // The local wall-clock fields read back as if they were UTC; worked out by hand, since
+    // timegm with a 32-bit time_t fails for wall times past 2038 east of Greenwich.
+    int64_t nWall = DaysFromCivil(stTm.tm_year + 1900, stTm.tm_mon + 1, stTm.tm_mday) * 86400 + stTm.tm_hour * 3600 +
+                    stTm.tm_min * 60 + stTm.tm_sec;
     return SecondsToFileTime(nWall, pLocalFileTime) ? TRUE : FALSE;
 }
 
@@ -215,7 +216,12 @@ BOOL LocalFileTimeToFileTime(const FILETIME *pLocalFileTime, FILETIME *pFileTime
     if (gmtime_r(&nWall, &stTm) == nullptr)
         return FALSE;
     stTm.tm_isdst = -1;
+    // mktime answers -1 both for failure and for the second before 1970: it fills in the
+    // day of week only when it succeeds.
+    stTm.tm_wday = -1;
     time_t nTime = mktime(&stTm);
+    if (nTime == static_cast<time_t>(-1) && stTm.tm_wday == -1)
+        return FALSE;
     return SecondsToFileTime(nTime, pFileTime) ? TRUE : FALSE;
 }
 

@@ -112,6 +112,24 @@ TEST(Time, LocalFileTime)
     EXPECT_EQ(Value(stLocal) - Value(stUtc), 2 * 3600 * knSecond);
     ASSERT_TRUE(LocalFileTimeToFileTime(&stLocal, &stBack));
     EXPECT_EQ(Value(stBack), Value(stUtc));
+
+    // Near the end of a 32-bit time_t: a right answer or a refusal, never a wrong value.
+    stSys = Date(2038, 1, 19, 2, 0, 0);
+    ASSERT_TRUE(SystemTimeToFileTime(&stSys, &stUtc));
+    ASSERT_TRUE(FileTimeToLocalFileTime(&stUtc, &stLocal));
+    EXPECT_EQ(Value(stLocal) - Value(stUtc), 2 * 3600 * knSecond);
+    setenv("TZ", "XYZ+2", 1);
+    tzset();
+    if (LocalFileTimeToFileTime(&stUtc, &stBack)) {
+        EXPECT_EQ(Value(stBack) - Value(stUtc), 2 * 3600 * knSecond);
+    }
+    // The second before 1970 is a time like any other.
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    stSys = Date(1969, 12, 31, 23, 59, 59);
+    ASSERT_TRUE(SystemTimeToFileTime(&stSys, &stLocal));
+    ASSERT_TRUE(LocalFileTimeToFileTime(&stLocal, &stBack));
+    EXPECT_EQ(Value(stBack), Value(stLocal));
     if (pszOld != nullptr)
         setenv("TZ", clOld.c_str(), 1);
     else
