@@ -47,7 +47,8 @@ char *GetCommandLine();
 BOOL CreateProcess(const char *pszApplication, const char *pszCommandLine, pid_t *pPid, int *pnRunning,
                    int *pnExitCode);
 // Waits for a child up to nMilliseconds (in steps of a second); answers the waitpid result
-// (0: still running). The caller must have installed a SIGALRM handler (InitAlarmHandler).
+// (0: still running). Installs the empty SIGALRM handler when none is set, since each step
+// arms an alarm; a masked alarm or one taken by another thread does not stop the wait.
 pid_t WaitPid(pid_t pid, int nMilliseconds, int *pnStatus);
 void InitAlarmHandler(void (*pfnHandler)(int));
 BOOL TerminateProcess(pid_t pid, UINT nExitCode);
