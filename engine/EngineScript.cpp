@@ -1,5 +1,6 @@
 // Parsing and running of the reference engine's scripts.
 #include "EngineScript.h"
+#include "EngineErreur.h"
 
 #include <cctype>
 #include <cerrno>
@@ -80,6 +81,13 @@ eSUITE ExecuteFail(const std::string &sArgument, const stCONTEXTESCRIPT &, FILE 
     return eSUITE_FIN;
 }
 
+// "error": the error goes to the launcher's callback (EngineErreur.cpp); the run goes on.
+eSUITE ExecuteErreur(const std::string &sArgument, const stCONTEXTESCRIPT &stContexte, FILE *, stRESULTATSCRIPT *)
+{
+    LeveErreurScript(sArgument, stContexte);
+    return eSUITE_CONTINUE;
+}
+
 } // namespace
 
 struct stCOMMANDESCRIPT {
@@ -93,6 +101,7 @@ static const stCOMMANDESCRIPT gtabCommandes[] = {
     {"print", bValidePrint, ExecutePrint},
     {"exit", bValideExit, ExecuteExit},
     {"fail", bValideFail, ExecuteFail},
+    {"error", bValideErreurScript, ExecuteErreur},
 };
 
 static std::string sChamp(const std::string &sNom, const stCONTEXTESCRIPT &c, bool *pbConnu)

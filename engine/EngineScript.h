@@ -7,6 +7,8 @@
 //                       {engine} are replaced by what the launcher handed the engine
 //   exit N              ends the run with exit status N
 //   fail [N]            makes the run fail (the engine stores N, 1 by default)
+//   error N TEXT        raises an error with user code N and message TEXT through
+//                       the launcher's error callback (EngineErreur.h); the run goes on
 //
 // A script that reaches its end ends with status 0. To add a command, add a row to
 // the command table in EngineScript.cpp.
