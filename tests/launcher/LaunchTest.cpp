@@ -147,6 +147,15 @@ TEST(Launch, DefaultNameIsComparedWithItsCase)
     EXPECT_EQ(clVide.Lance().nStatut, 0);
     ASSERT_GE(clVide.tabRecord().size(), 4u);
     EXPECT_EQ(clVide.tabRecord()[3], "QS_DonneTQL(\"prog.TQL\", 0)");
+
+    // A name stamped with back slashes loses its directory as well.
+    CAppli clWin;
+    ASSERT_TRUE(clWin.bPoseMoteur("record"));
+    ASSERT_TRUE(clWin.bPoseScript("exit 0\n", "Lib.TQL"));
+    Stamp(clWin, {"--tql", "C:\\apps\\Lib.TQL"});
+    EXPECT_EQ(clWin.Lance().nStatut, 0);
+    ASSERT_GE(clWin.tabRecord().size(), 4u);
+    EXPECT_EQ(clWin.tabRecord()[3], "QS_DonneTQL(\"Lib.TQL\", 0)");
 }
 
 TEST(Launch, ExitStatusIsTheEnginesResult)
