@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/utsname.h>
@@ -28,10 +29,11 @@ void EmptyAlarmHandler(int)
 {
 }
 
-// One step of WaitPid: arm a one-second alarm and wait until a signal comes. SIGALRM stays
-// blocked in this thread meanwhile and the wait is bounded by the step, so that an alarm
-// firing before the wait starts, an alarm the caller keeps blocked, or one delivered to
-// another thread of the process cannot leave the caller waiting forever.
+// One step of WaitPid: arm a one-second alarm and wait until a signal comes. SIGALRM is
+// blocked while the alarm is armed and unblocked atomically by the wait itself, and the
+// wait is bounded by the step, so that an alarm firing before the wait starts, an alarm
+// the caller keeps blocked, or one delivered to another thread of the process cannot
+// leave the caller waiting forever. The alarm's handler runs as it would under pause().
 void WaitAlarmStep()
 {
     sigset_t stAlarm;
@@ -39,11 +41,13 @@ void WaitAlarmStep()
     sigemptyset(&stAlarm);
     sigaddset(&stAlarm, SIGALRM);
     pthread_sigmask(SIG_BLOCK, &stAlarm, &stOld);
+    sigset_t stWait = stOld;
+    sigdelset(&stWait, SIGALRM);
     alarm(1);
-    struct timespec stStep = {1, 0};
-    // Answers at the alarm, at the end of the step, or early when a handled signal
-    // (the child's end, if the caller catches it) interrupts the wait.
-    sigtimedwait(&stAlarm, nullptr, &stStep);
+    // A little longer than the alarm, which normally ends the wait; also ends early when
+    // another handled signal (the child's end, if the caller catches it) comes.
+    struct timespec stStep = {1, 100000000};
+    ppoll(nullptr, 0, &stStep, &stWait);
     alarm(0);
     pthread_sigmask(SIG_SETMASK, &stOld, nullptr);
 }

@@ -94,9 +94,20 @@ int AlarmInterruptsBlockingCalls()
     InitAlarmHandler(CountAlarm);
     if (!bReadInterruptedByAlarm() || gnAlarms != 1)
         return 1;
-    InitAlarmHandler(nullptr);
-    if (!bReadInterruptedByAlarm() || gnAlarms != 1)
+    // The caller's handler also sees the alarm of each step of WaitPid.
+    pid_t nChild = fork();
+    if (nChild == 0) {
+        sleep(5);
+        _exit(0);
+    }
+    bool bStillRunning = WaitPid(nChild, 1000, nullptr) == 0;
+    kill(nChild, SIGKILL);
+    waitpid(nChild, nullptr, 0);
+    if (!bStillRunning || gnAlarms != 2)
         return 2;
+    InitAlarmHandler(nullptr);
+    if (!bReadInterruptedByAlarm() || gnAlarms != 2)
+        return 3;
     return 0;
 }
 
