@@ -76,8 +76,11 @@ TEST_F(Vmload, EveryWrapperReachesItsEntry)
     EXPECT_FALSE(bDonneTQL("", -1));
     DonneRepRZ("/data");
     DonneRepMBR("a", "b");
-    DonneFinInit(nullptr, nullptr);
-    InitGoRequete(nullptr);
+    // Non-null in one place only, so that swapped arguments would show.
+    int nContexte = 0;
+    DonneFinInit([](void *, unsigned int, unsigned long) {}, nullptr);
+    DonneFinInit(nullptr, &nContexte);
+    InitGoRequete(&nContexte);
     EXPECT_EQ(piInitDLL("x"), nullptr); // the engine lists no such component
     EXPECT_NE(piInitDLL("tq150vm.so"), nullptr);
     // The offset crosses as 64 bits, in the 32-bit tree as well.
@@ -99,8 +102,9 @@ TEST_F(Vmload, EveryWrapperReachesItsEntry)
                                "QS_DonneTQL(\"\", -1)",
                                "QS_DonneREP(\"/data\")",
                                "QS_DonneMBR(\"a\", \"b\")",
-                               "QS_DonneFinInit(null, null)",
-                               "QS_InitGoRequete(null)",
+                               "QS_DonneFinInit(set, null)",
+                               "QS_DonneFinInit(null, set)",
+                               "QS_InitGoRequete(set)",
                                "QS_ListeDLL(null, \"x\")",
                                "QS_ListeDLL(null, \"tq150vm.so\")",
                                "QS_SetParam(1007, 0)",
