@@ -178,7 +178,7 @@ long UuidCreate(UUID *pUuid);
 DWORD FormatMessageA(DWORD dwFlags, const void *pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,
                      DWORD nSize, va_list *pArguments);
 
-// Windows insert-style formatter (%1 .. %99, %1!spec!, %n, %0, %%). With
+// Windows insert-style formatter (%1 .. %99, %1!fmt!, %n, %0, %%). With
 // FORMAT_MESSAGE_ARGUMENT_ARRAY, pArguments points to an array of pointer-sized slots
 // (cast it to va_list*); otherwise to a variable argument list. Answers the length delivered.
 DWORD FormatMessageWin(DWORD dwFlags, const void *pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,

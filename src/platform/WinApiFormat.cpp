@@ -1,5 +1,5 @@
 // The two message formatters: FormatMessageA (printf-style) and FormatMessageWin
-// (Windows inserts %1 .. %99 with optional !spec!, %n, %0).
+// (Windows inserts %1 .. %99 with optional !fmt!, %n, %0).
 #include "platform/WinApi.h"
 #include "platform/WinApiInternal.h"
 
@@ -366,12 +366,12 @@ void AppendInsert(std::string &clOut, const CSpec &stSpec, const CArgument &stAr
 // One piece of the parsed source: literal text or an insert.
 struct CInsert {
     int n;                // 1 to 99
-    bool bHasSpec;        // written with !spec!
+    bool bHasSpec;        // written with !fmt!
     std::string clWritten;  // the insert as it stands in the source
     CSpec stSpec;
 };
 
-// Reads "%<digits>[!spec!]" at p (p on the first digit); advances p past it.
+// Reads "%<digits>[!fmt!]" at p (p on the first digit); advances p past it.
 CInsert ReadInsert(const char *&p)
 {
     CInsert stInsert;
