@@ -2,6 +2,7 @@
 // The code base was written for Windows names, so '\' is taken as '/' everywhere.
 #include "files/DiskFile.h"
 #include "files/DiskFilePrivate.h"
+#include "platform/WinApi.h"
 #include "strings/Tstring.h"
 
 #include <cctype>
@@ -96,17 +97,8 @@ void Normalise(string &s)
 // Home directory of the real user; $HOME when the user has no password entry.
 bool HomeDirectory(string &sHome)
 {
-    struct passwd pw, *ppw = nullptr;
-    // Entries from a directory service can be larger than a first guess.
-    string sBuf(4096, '\0');
-    int nErr;
-    while ((nErr = getpwuid_r(getuid(), &pw, &sBuf[0], sBuf.size(), &ppw)) == ERANGE &&
-           sBuf.size() < (1u << 20))
-        sBuf.resize(sBuf.size() * 2);
-    if (nErr == 0 && ppw && ppw->pw_dir) {
-        sHome = ppw->pw_dir;
+    if (bGetHomeDirectory(&sHome))
         return true;
-    }
     const char *pszHome = getenv("HOME");
     if (pszHome && *pszHome) {
         sHome = pszHome;

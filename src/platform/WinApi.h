@@ -6,12 +6,17 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <sys/types.h>
 
 #include "platform/WinTypes.h"
 
 // ---------------------------------------------------------------------------
 // Profile files (WinApiProfile.cpp)
+
+// Home directory of the real user from the password database (not $HOME); the
+// reentrant lookup, since the engine may read settings from several threads.
+bool bGetHomeDirectory(std::string *pclHome);
 // ---------------------------------------------------------------------------
 
 // Reads a value, the keys of a section (null or empty key) or the sections of the file

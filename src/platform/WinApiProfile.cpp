@@ -47,21 +47,6 @@ void CopyPathCut(char *pszOut, const char *pszIn)
     pszOut[nLen] = '\0';
 }
 
-// Home directory of the real user from the password database (not $HOME); the
-// reentrant lookup, since the engine may read settings from several threads.
-bool HomeDirectory(std::string *pclHome)
-{
-    struct passwd stEntry;
-    struct passwd *pEntry = nullptr;
-    std::string clBuffer(16384, '\0');
-    while (getpwuid_r(getuid(), &stEntry, &clBuffer[0], clBuffer.size(), &pEntry) == ERANGE &&
-           clBuffer.size() < (1u << 20))
-        clBuffer.resize(clBuffer.size() * 2);
-    if (pEntry == nullptr || pEntry->pw_dir == nullptr)
-        return false;
-    *pclHome = pEntry->pw_dir;
-    return true;
-}
 
 // Reading side: names other than absolute or "./" ones are relative to the home directory.
 void ReadPathOf(const char *pszFile, char *pszPath)
@@ -71,7 +56,7 @@ void ReadPathOf(const char *pszFile, char *pszPath)
         return;
     }
     std::string clHome;
-    if (!HomeDirectory(&clHome)) {
+    if (!bGetHomeDirectory(&clHome)) {
         CopyPathCut(pszPath, pszFile);
         return;
     }
@@ -333,7 +318,7 @@ bool bGetORMCONFPath(char *pszPath)
     if (pszPath == nullptr)
         return false;
     std::string clHome;
-    if (!HomeDirectory(&clHome))
+    if (!bGetHomeDirectory(&clHome))
         return false;
     // A cut name would designate another file.
     int nLen = snprintf(pszPath, knPathMax + 1, "%s/.ORM.conf", clHome.c_str());
@@ -429,4 +414,20 @@ BOOL WriteProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue)
     if (!bGetORMCONFPath(szPath))
         return FALSE;
     return WritePrivateProfileString(pszSection, pszKey, pszValue, szPath);
+}
+
+// Home directory of the real user from the password database (not $HOME); the
+// reentrant lookup, since the engine may read settings from several threads.
+bool bGetHomeDirectory(std::string *pclHome)
+{
+    struct passwd stEntry;
+    struct passwd *pEntry = nullptr;
+    std::string clBuffer(16384, '\0');
+    while (getpwuid_r(getuid(), &stEntry, &clBuffer[0], clBuffer.size(), &pEntry) == ERANGE &&
+           clBuffer.size() < (1u << 20))
+        clBuffer.resize(clBuffer.size() * 2);
+    if (pEntry == nullptr || pEntry->pw_dir == nullptr)
+        return false;
+    *pclHome = pEntry->pw_dir;
+    return true;
 }
