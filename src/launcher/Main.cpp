@@ -1,4 +1,6 @@
 // Process entry: the interactive launch, or service mode with --SERVICE <name>.
+#include <cstdio>
+
 #include "error/accesdllres.h"
 #include "launcher/TQExe.h"
 #include "platform/WinApi.h"
@@ -10,8 +12,14 @@ int main(int argc, char **argv)
     SetCommandLine(argc - 1, argv + 1);
 
     if (bSetOnCmdLine(argc, argv, "--SERVICE")) {
-        // Service mode arrives with the daemon start-up; until then it does nothing.
-        return nExitCode;
+        // This launcher carries no daemon start-up yet: say so rather than end as if
+        // the service had run.
+        static const char szPasDeService[] =
+            "Le mode service n'est pas disponible dans ce lanceur.\r\n"
+            "Service mode is not available in this launcher.";
+        fputs(szPasDeService, stderr);
+        fputc('\n', stderr);
+        return -1;
     }
 
     {

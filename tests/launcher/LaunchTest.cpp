@@ -255,6 +255,10 @@ TEST(Launch, ServiceOptionDoesNotRunTheApplication)
     stRESULTATPROCESSUS st = clAppli.Lance({"a", "--Service", "x"});
     EXPECT_EQ(st.sSortie, "");
     EXPECT_EQ(clAppli.tabRecord(), std::vector<std::string>());
+    // Until the daemon start-up exists, the launcher says so and fails.
+    EXPECT_EQ(st.nStatut, 255);
+    EXPECT_EQ(st.sErreur, "Le mode service n'est pas disponible dans ce lanceur.\r\n"
+                          "Service mode is not available in this launcher.\n");
 }
 
 // ---------------------------------------------------------------------------
