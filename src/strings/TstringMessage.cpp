@@ -7,27 +7,32 @@
 
 namespace {
 const DWORD FORMAT_ALLOUE_DEPUIS_TEXTE = 0x500;  // allocate the result, format from the given text
+
+typedef DWORD (*PFNFORMATEUR)(DWORD, const void*, DWORD, DWORD, LPSTR, DWORD, va_list*);
+
+// Formats with one of the two formatters into an allocated text, then takes it.
+DWORD FormateDans(CTString* s, PFNFORMATEUR pfn, const char* fmt, va_list* args) {
+    char* psz = nullptr;
+    DWORD n = pfn(FORMAT_ALLOUE_DEPUIS_TEXTE, fmt, 0, 0, reinterpret_cast<LPSTR>(&psz), 0, args);
+    if (n && psz) s->Set(psz);
+    free(psz);
+    return n;
 }
+}  // namespace
 
 uint32_t CTString::FormatMessageWin(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    char* psz = nullptr;
-    DWORD n = ::FormatMessageWin(FORMAT_ALLOUE_DEPUIS_TEXTE, fmt, 0, 0, reinterpret_cast<LPSTR>(&psz), 0, &args);
+    DWORD n = FormateDans(this, ::FormatMessageWin, fmt, &args);
     va_end(args);
-    if (n && psz) Set(psz);
-    free(psz);
     return n;
 }
 
 uint32_t CTString::FormatMessageA(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    char* psz = nullptr;
-    DWORD n = ::FormatMessageA(FORMAT_ALLOUE_DEPUIS_TEXTE, fmt, 0, 0, reinterpret_cast<LPSTR>(&psz), 0, &args);
+    DWORD n = FormateDans(this, ::FormatMessageA, fmt, &args);
     va_end(args);
-    if (n && psz) Set(psz);
-    free(psz);
     return n;
 }
 
