@@ -64,16 +64,41 @@ int64_t nNumeroJour(int day, int month, int year)
     return n - y / 100 + y / 400 - 657071;
 }
 
-// Case-insensitive match of the format against ASCII upper-case letters.
-bool bLettres(const char *pszFormat, const char *pszLettres)
+// Case-insensitive match of the format against ASCII upper-case letters
+// (clearing bit 5 folds exactly the lower-case letter onto its capital).
+inline bool bLettres(const char *pszFormat, const char *pszLettres)
 {
-    for (; *pszLettres; ++pszFormat, ++pszLettres) {
-        char c = *pszFormat;
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        if (c != *pszLettres)
+    for (; *pszLettres; ++pszFormat, ++pszLettres)
+        if ((*pszFormat & ~0x20) != *pszLettres)
             return false;
+    return true;
+}
+
+// First handler that can match at a format character: the ones before it
+// refuse that character anyway, so the walk skips them. `nDecalage` is 1 for
+// the layout table, which has two year handlers.
+int nPremierTraitement(char c, int nDecalage)
+{
+    switch (c & ~0x20) {
+    case 'A':
+    case 'Y':
+        return 0;
+    case 'M':
+        return 1 + nDecalage;
+    case 'J':
+    case 'D':
+        return 2 + nDecalage;
+    default:
+        return 3 + nDecalage;
     }
+}
+
+// The text holds at least n more characters (n is at most 4 here).
+inline bool bAuMoins(const char *p, int n)
+{
+    for (int i = 0; i < n; ++i)
+        if (!p[i])
+            return false;
     return true;
 }
 
@@ -81,7 +106,7 @@ bool bLettres(const char *pszFormat, const char *pszLettres)
 // stops inside it.
 bool bPrendChamp(_stANALYSEDATE &st, char *pszChamp, int n, int nLettres)
 {
-    if (strnlen(st.pszTexte, static_cast<size_t>(n)) < static_cast<size_t>(n)) {
+    if (!bAuMoins(st.pszTexte, n)) {
         st.bFin = true;
         return true;
     }
@@ -106,7 +131,7 @@ bool bTraiteAnnee(_stANALYSEDATE &st)
         ++st.pszTexte;
         return false;
     }
-    if (strnlen(st.pszTexte, 2) < 2) {
+    if (!bAuMoins(st.pszTexte, 2)) {
         st.bFin = true;
         return true;
     }
@@ -184,6 +209,37 @@ bool bFormatJour(_stMISEENFORME &st)
 bool bFormatAutre(_stMISEENFORME &st)
 {
     return bAjoute(st, st.pszFormat, 1, 1);
+}
+
+// Handler i of each table, called directly so that the walks inline them.
+inline bool bTraiteDate(int i, _stANALYSEDATE &st)
+{
+    switch (i) {
+    case 0:
+        return bTraiteAnnee(st);
+    case 1:
+        return bTraiteMois(st);
+    case 2:
+        return bTraiteJour(st);
+    default:
+        return bTraiteAutre(st);
+    }
+}
+
+inline bool bTraiteDateFormat(int i, _stMISEENFORME &st)
+{
+    switch (i) {
+    case 0:
+        return bFormatAnnee4(st);
+    case 1:
+        return bFormatAnnee2(st);
+    case 2:
+        return bFormatMois(st);
+    case 3:
+        return bFormatJour(st);
+    default:
+        return bFormatAutre(st);
+    }
 }
 
 template <class T> void Zero(T *p)
@@ -407,11 +463,11 @@ bool bChaineVersDate(const char *text, const char *format, char *date)
     st.pszTexte = text;
     st.pszFormat = format;
     while (*st.pszFormat && *st.pszTexte && !st.bFin) {
-        for (PFNBTRAITEDATE pfn : gpfnbTabTraiteDate) {
+        for (int i = nPremierTraitement(*st.pszFormat, 0); i < 4; ++i) {
             // A handler that steps without matching may reach an end.
             if (!*st.pszFormat || !*st.pszTexte)
                 break;
-            if (pfn(st))
+            if (bTraiteDate(i, st))
                 break;
         }
     }
@@ -434,8 +490,8 @@ bool bDateVersChaine(const char *date, const char *format, char *out)
         return false;
     _stMISEENFORME st = {date, format, out};
     while (*st.pszFormat) {
-        for (PFNBTRAITEDATEFORMAT pfn : gpfnbTabTraiteDateFormat)
-            if (pfn(st))
+        for (int i = nPremierTraitement(*st.pszFormat, 1); i < 5; ++i)
+            if (bTraiteDateFormat(i, st))
                 break;
     }
     *st.pszSortie = 0;
