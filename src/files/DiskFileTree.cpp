@@ -441,11 +441,17 @@ bool CDiskFile::bExtract(const char *pszTarget, long long oOffset, long long oSi
         errno = EINVAL;
         return false;
     }
-    if (fOut.bSetSize(0, XGROW_ABSOLUTE) && ExtractStream(*this, fOut, oSize))
+    struct stat64 st;
+    const bool bRegular = fstat64(fOut.nGetDescriptor(), &st) == 0 && S_ISREG(st.st_mode);
+    if (bRegular && !fOut.bSetSize(0, XGROW_ABSOLUTE))
+        return false;
+    if (ExtractStream(*this, fOut, oSize))
         return true;
     int nErr = errno;
     fOut.Close();
-    unlink(sTarget.c_str());
+    // A half-written file goes; a device or pipe named as the target stays.
+    if (bRegular)
+        unlink(sTarget.c_str());
     errno = nErr;
     return false;
 }
