@@ -310,10 +310,16 @@ bool CDiskFile::bDeleteTreeEvenReadOnly(const char *pszDirectory)
     std::string s = DirectoryArgument(pszDirectory);
     std::string sNoSlash = s;
     StripEndSlashes(sNoSlash);
-    struct stat64 st;
+    struct stat64 st, stRoot;
+    if (lstat64(sNoSlash.c_str(), &st) != 0)
+        return false;
     // A link is removed by bDeleteTree; its target's files are not the tree's.
-    if (lstat64(sNoSlash.c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+    if (S_ISLNK(st.st_mode))
         return bDeleteTreeImpl(sNoSlash.c_str());
+    if (stat64("/", &stRoot) == 0 && st.st_dev == stRoot.st_dev && st.st_ino == stRoot.st_ino) {
+        errno = EPERM;
+        return false;
+    }
     return bForceDeleteOnFileTree(s.c_str(), "*", 1) && bDeleteTreeImpl(s.c_str());
 }
 
