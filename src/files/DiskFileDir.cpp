@@ -76,6 +76,14 @@ int nFindNextRaw(_stXFINDDATA *pstData)
             continue;
         if (!CDiskFile::_bFiltreFileName(pszName, pstData->szPattern))
             continue;
+        if (pe->d_type != DT_UNKNOWN) {
+            // The entry's type is known without its status: skip the status read when
+            // the directory bit alone already rejects it.
+            const uint32_t dwType = DTTOIF(pe->d_type);
+            if ((pstData->dwRequired & XATTRIBUTE_DIRECTORY & ~dwType) ||
+                (pstData->dwExcluded & XATTRIBUTE_DIRECTORY & dwType))
+                continue;
+        }
         struct stat64 st;
         if (fstatat64(fdDir, pszName, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue; // gone since the directory was read
