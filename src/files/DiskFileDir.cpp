@@ -183,12 +183,19 @@ bool bWalkRaw(const std::string &sDirectory, const std::string &sPattern,
     if (bTooLong(sDirectory.size() + sPattern.size()))
         return false;
     const bool bDirectoriesOnly = (dwRequired & XATTRIBUTE_DIRECTORY) != 0;
+    // A pattern with a directory part searches below the walked directory.
+    const size_t nSlash = sPattern.rfind('/');
+    const std::string sSearched =
+        nSlash == std::string::npos ? sDirectory : sDirectory + sPattern.substr(0, nSlash + 1);
+    const std::string sName = nSlash == std::string::npos ? sPattern : sPattern.substr(nSlash + 1);
     _stXFINDDATA st;
-    int n = nFindFirstRaw(sDirectory, sPattern, &st, dwRequired, dwExcluded);
+    int n = nFindFirstRaw(sSearched, sName, &st, dwRequired, dwExcluded);
+    if (n < 0 && nSlash != std::string::npos && errno == ENOENT)
+        n = 0; // that part is simply absent from this directory
     for (; n > 0; n = nFindNextRaw(&st)) {
         if (bDirectoriesOnly && !bIsRealDirectory(st))
             continue;
-        std::string sPath = sDirectory + st.szName;
+        std::string sPath = sSearched + st.szName;
         // A cut path would name another file, and the callback may delete it.
         if (bTooLong(sPath.size()) || !pfnCallback(sPath.c_str(), pData)) {
             int nErr = errno;

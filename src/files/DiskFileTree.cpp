@@ -165,6 +165,12 @@ bool bDeleteTreeImpl(const char *pszDirectory)
     if (!bPathArgument(pszDirectory, &s))
         return false;
     StripEndSlashes(s);
+    const char *pszLast = CDiskFile::pszGetPtrToFileName(s.c_str());
+    if (strcmp(pszLast, ".") == 0 || strcmp(pszLast, "..") == 0) {
+        // It could not be removed after being emptied.
+        errno = EINVAL;
+        return false;
+    }
     struct stat64 st;
     if (lstat64(s.c_str(), &st) != 0)
         return false;
@@ -374,7 +380,9 @@ bool CDiskFile::bCopy(const char *pszDestination, const char *pszSource)
         errno = EINVAL;
         return false;
     }
-    if (!fOut.bSetSize(0, XGROW_ABSOLUTE))
+    struct stat64 st;
+    if (fstat64(fOut.nGetDescriptor(), &st) != 0 ||
+        (S_ISREG(st.st_mode) && !fOut.bSetSize(0, XGROW_ABSOLUTE)))
         return false;
     if (!bWriteAll(fOut.nGetDescriptor(), byFirst, nFirst))
         return false;

@@ -62,6 +62,13 @@ TEST(DiskFileTreeDelete, RemovesTheTreeAndNothingOutside)
     EXPECT_FALSE(CDiskFile::bDeleteTree((tmp / "missing").c_str()));
     EXPECT_EQ(errno, ENOENT);
     EXPECT_FALSE(CDiskFile::bDeleteTree(""));
+    {
+        CFilesChdir cd(tmp / "again/out");
+        EXPECT_FALSE(CDiskFile::bDeleteTree("."));
+        EXPECT_EQ(errno, EINVAL);
+        EXPECT_FALSE(CDiskFile::bDeleteTree("../out/.."));
+        EXPECT_EQ(FilesRead(tmp / "again/out/keep.txt"), "outside") << "refused before emptying";
+    }
     EXPECT_FALSE(CDiskFile::bPurgeTree(nullptr));
     FilesWrite(tmp / "plain", "p");
     EXPECT_FALSE(CDiskFile::bDeleteTree((tmp / "plain").c_str()));
@@ -235,6 +242,7 @@ TEST(DiskFileTreeCopy, CopyContentAndSameFileRefused)
         EXPECT_EQ(CDiskFile::oGetSize((tmp / "src").c_str()), 3 << 20) << pszOther;
     }
 
+    EXPECT_TRUE(CDiskFile::bCopy("/dev/null", (tmp / "src").c_str())) << "a device is not emptied";
     EXPECT_FALSE(CDiskFile::bCopy((tmp / "none").c_str(), (tmp / "missing").c_str()));
     EXPECT_FALSE(Exists(tmp / "none"));
     Dir(tmp / "dir");

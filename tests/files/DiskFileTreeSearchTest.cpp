@@ -164,6 +164,11 @@ TEST(DiskFileTreeSearch, WalksStayInsideTheTree)
     ASSERT_TRUE(CDiskFile::bDoOnDirectoryTree(t.c_str(), "*", Collect, &seen, 0, 1));
     EXPECT_EQ(seen, (std::vector<std::string>{t + "/sub", t + "/sub/deep"}));
 
+    // A pattern with a directory part looks below each walked directory.
+    seen.clear();
+    ASSERT_TRUE(CDiskFile::bDoOnFileTree(t.c_str(), "deep/*.txt", Collect, &seen, 0, 1));
+    EXPECT_EQ(seen, std::vector<std::string>{t + "/sub/deep/d.txt"});
+
     // A callback answering false stops the walk, which answers false.
     int nCalls = 0;
     auto pfnStop = [](const char *, void *p) { return ++*static_cast<int *>(p) < 2; };
