@@ -30,7 +30,6 @@ constexpr size_t MAX_CHARS = DISKFILE_MAX_PATH - 1;
 // the descriptors held open.
 constexpr int MAX_TREE_DEPTH = DISKFILE_MAX_PATH / 2;
 constexpr unsigned COPY_BLOCK = 1024;
-constexpr unsigned CONCAT_BLOCK = 65536;
 constexpr size_t COPY_BUFFER = 1u << 20;
 
 // The argument of a single-path operation: '\' turned into '/', refused when empty
@@ -44,6 +43,18 @@ bool bPathArgument(const char *psz, std::string *ps)
     *ps = SlashCopy(psz);
     if (ps->size() > MAX_CHARS) {
         errno = ENAMETOOLONG;
+        return false;
+    }
+    return true;
+}
+
+// The same for the operations of an open file.
+bool bOpenAndPathArgument(const CDiskFile &f, const char *psz, std::string *ps)
+{
+    if (!bPathArgument(psz, ps))
+        return false;
+    if (!f.bIsOpen()) {
+        errno = EBADF;
         return false;
     }
     return true;
@@ -407,47 +418,22 @@ bool CDiskFile::bConcat(const char *pszDestination, const char *pszSource)
     long long oEnd = fOut.oGetSizeFast();
     if (oEnd < 0)
         return false;
-    char *pBlock = static_cast<char *>(malloc(CONCAT_BLOCK));
-    if (!pBlock) {
-        errno = ENOMEM;
-        return false;
-    }
-    bool bOk = true;
-    for (;;) {
-        unsigned nRead = 0;
-        if (!fIn.bRead(pBlock, CONCAT_BLOCK, &nRead) ||
-            (nRead > 0 && !fOut.bWrite(pBlock, nRead, nullptr))) {
-            bOk = false;
-            break;
-        }
-        if (nRead < CONCAT_BLOCK)
-            break;
-    }
-    free(pBlock);
-    if (!bOk) {
-        int nErr = errno;
-        // Leave the destination as it was before the join.
-        fOut.bSetSize(oEnd, XGROW_ABSOLUTE);
-        errno = nErr;
-    }
-    return bOk;
+    if (ExtractStream(fIn, fOut, -1))
+        return true;
+    int nErr = errno;
+    // Leave the destination as it was before the join.
+    fOut.bSetSize(oEnd, XGROW_ABSOLUTE);
+    errno = nErr;
+    return false;
 }
 
 bool CDiskFile::bExtract(const char *pszTarget, long long oOffset, long long oSize)
 {
     std::string sTarget;
-    if (!bPathArgument(pszTarget, &sTarget))
-        return false;
-    if (!bIsOpen()) {
-        errno = EBADF;
-        return false;
-    }
-    if (!bSeek(oOffset, XSEEK_BEGIN))
+    if (!bOpenAndPathArgument(*this, pszTarget, &sTarget) || !bSeek(oOffset, XSEEK_BEGIN))
         return false;
     CDiskFile fOut;
-    int nCreated = 0;
-    if (!fOut.bOpen(sTarget.c_str(), XACCESS_WRITE, XSHARE_NONE, XCREATE_OPEN_ALWAYS, XFLAG_NONE,
-                    &nCreated))
+    if (!bOpenFile(fOut, sTarget.c_str(), XACCESS_WRITE, XCREATE_OPEN_ALWAYS))
         return false;
     // The target must not be this file: emptying it (or deleting it on failure) would
     // lose the data being cut from.
@@ -473,13 +459,7 @@ bool CDiskFile::bExtract(const char *pszTarget, long long oOffset, long long oSi
 bool CDiskFile::bExtractFromFile(const char *pszSource, long long oOffset, long long oSize)
 {
     std::string sSource;
-    if (!bPathArgument(pszSource, &sSource))
-        return false;
-    if (!bIsOpen()) {
-        errno = EBADF;
-        return false;
-    }
-    if (oGetSizeFast() < 0)
+    if (!bOpenAndPathArgument(*this, pszSource, &sSource) || oGetSizeFast() < 0)
         return false;
     CDiskFile fIn;
     if (!bOpenFile(fIn, sSource.c_str(), XACCESS_READ, XCREATE_EXISTING))
