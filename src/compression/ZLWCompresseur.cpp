@@ -1,5 +1,6 @@
 #include "compression/ZLWCompresseur.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,25 @@ inline uint32_t dwSondeSuivante(uint32_t h, uint32_t k)
 {
     return ((h + k + 1019) & 0xFFFF) * 2;
 }
+
+// Hash of a string's bytes for the encoder's lookup table, extended one
+// byte at a time; its top bits index the table.
+const uint32_t MULT_HASH = 0x9E3779B1u;
+
+inline uint32_t dwHashDebut(uint32_t byte)
+{
+    return (byte + 1) * MULT_HASH;
+}
+
+inline uint32_t dwHashSuite(uint32_t h, uint32_t byte)
+{
+    return (h ^ byte) * MULT_HASH;
+}
+
+// Lookup slots carry the dictionary generation in their top key byte, so a
+// reset only moves to the next generation; the table is cleared when the
+// generations run out.
+const uint32_t EPOQUE_MAX = 255;
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bit stream is read with little-endian loads");
 
@@ -102,7 +122,7 @@ private:
 } // namespace
 
 CZLWCompresseur::CZLWCompresseur()
-    : m_pwHash(nullptr), m_pdwCles(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
+    : m_pstTable(nullptr), m_pdwOccupe(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
       m_dwCodeSuivant(PREMIER_CODE), m_dGainMax(0) {}
 
 CZLWCompresseur::~CZLWCompresseur()
@@ -142,16 +162,14 @@ bool CZLWCompresseur::s_bVerifieGain(uint64_t bytesWritten, uint64_t bytesRead, 
     return best > gain + tolerance;
 }
 
-bool CZLWCompresseur::_bAlloueTables(bool withHash)
+bool CZLWCompresseur::_bAlloueTables(bool withHash, uint32_t bits)
 {
     if (withHash) {
-        if (!m_pwHash)
-            m_pwHash = static_cast<uint16_t *>(malloc(TAILLE_HASH * sizeof(uint16_t)));
-        if (!m_pdwCles)
-            m_pdwCles = static_cast<uint32_t *>(malloc(NB_CODES * sizeof(uint32_t)));
-        if (m_pdwCles)
-            m_pdwCles[0] = UINT32_MAX; // empty slots hold code 0: never a match
-        return m_pwHash && m_pdwCles;
+        if (!m_pstTable)
+            m_pstTable = static_cast<_stENTREE *>(calloc(size_t(1) << bits, sizeof(_stENTREE)));
+        if (!m_pdwOccupe)
+            m_pdwOccupe = static_cast<uint32_t *>(malloc(TAILLE_HASH / 8));
+        return m_pstTable && m_pdwOccupe;
     }
     if (!m_pstChaines)
         m_pstChaines = static_cast<_stCHAINE *>(malloc(NB_CODES * sizeof(_stCHAINE)));
@@ -161,7 +179,7 @@ bool CZLWCompresseur::_bAlloueTables(bool withHash)
 void CZLWCompresseur::_RAZDico(bool withHash)
 {
     if (withHash)
-        memset(m_pwHash, 0, TAILLE_HASH * sizeof(uint16_t));
+        memset(m_pdwOccupe, 0, TAILLE_HASH / 8);
     m_dwLargeur = 9;
     m_dwSeuilLargeur = 512;
     m_dwCodeSuivant = PREMIER_CODE;
@@ -170,11 +188,11 @@ void CZLWCompresseur::_RAZDico(bool withHash)
 
 void CZLWCompresseur::_Term()
 {
-    free(m_pwHash);
-    free(m_pdwCles);
+    free(m_pstTable);
+    free(m_pdwOccupe);
     free(m_pstChaines);
-    m_pwHash = nullptr;
-    m_pdwCles = nullptr;
+    m_pstTable = nullptr;
+    m_pdwOccupe = nullptr;
     m_pstChaines = nullptr;
 }
 
@@ -189,14 +207,21 @@ uint32_t CZLWCompresseur::_dwCompression()
         return 0;
     if (n <= SEUIL_COPIE)
         return _dwCompresseCopie();
-    if (!_bAlloueTables(true)) {
+    // At most one entry per input byte, and never more than the code space:
+    // a table twice that size keeps the lookups short.
+    uint32_t bits = 6;
+    while ((1u << bits) < 2 * std::min<uint32_t>(n, NB_CODES))
+        ++bits;
+    if (!_bAlloueTables(true, bits)) {
         _Term();
         return _dwCompresseCopie();
     }
     _RAZDico(true);
 
-    uint16_t *const hash = m_pwHash;
-    uint32_t *const keys = m_pdwCles;
+    _stENTREE *const table = m_pstTable;
+    uint32_t *const occupied = m_pdwOccupe;
+    const uint32_t shift = 32 - bits, mask = (1u << bits) - 1;
+    uint32_t epoch = 1;
     const uint64_t limit = static_cast<uint64_t>(n) + 3;
     CEcrivain out(m_pbySortie);
     uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
@@ -204,15 +229,33 @@ uint32_t CZLWCompresseur::_dwCompression()
     uint32_t pos = 0;
 
     auto reset = [&]() {
-        memset(hash, 0, TAILLE_HASH * sizeof(uint16_t));
+        memset(occupied, 0, TAILLE_HASH / 8);
+        if (++epoch > EPOQUE_MAX) {
+            memset(table, 0, sizeof(_stENTREE) << bits);
+            epoch = 1;
+        }
         width = 9;
         threshold = 512;
         next = PREMIER_CODE;
         bestGain = 0;
     };
-    // Adds (prefix, byte) at `slot` (the first empty slot of its first 11
-    // probes, or -1 when all 11 are taken).
-    auto insert = [&](uint32_t prefix, uint32_t byte, int32_t slot) {
+    // Takes the first free slot of the pair's first 11 probes in the hashed
+    // dictionary; false when all 11 are taken.
+    auto place = [&](uint32_t prefix, uint32_t byte) {
+        uint32_t h = dwSonde0(prefix, byte);
+        for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
+            const uint32_t bit = 1u << (h & 31);
+            if (!(occupied[h >> 5] & bit)) {
+                occupied[h >> 5] |= bit;
+                return true;
+            }
+            h = dwSondeSuivante(h, k);
+        }
+        return false;
+    };
+    // Adds (prefix, byte); `slot` is the free lookup slot the failed search
+    // ended on, or -1 for the final insertion, which is never looked up.
+    auto insert = [&](uint32_t prefix, uint32_t byte, int64_t slot) {
         if (next == NB_CODES) {
             if (s_bVerifieGain(out.dwPosition() - TAILLE_ENTETE_CODE, pos, bestGain)) {
                 out.Ecrit(CODE_RAZ, width);
@@ -220,9 +263,11 @@ uint32_t CZLWCompresseur::_dwCompression()
             }
             return;
         }
-        if (slot >= 0) {
-            hash[slot] = static_cast<uint16_t>(next);
-            keys[next] = prefix << 8 | byte;
+        if (place(prefix, byte)) {
+            if (slot >= 0) {
+                table[slot].dwCle = epoch << 24 | prefix << 8 | byte;
+                table[slot].dwCode = next;
+            }
             ++next;
             if (width <= 15 && next > threshold) {
                 ++width;
@@ -236,59 +281,44 @@ uint32_t CZLWCompresseur::_dwCompression()
         out.Ecrit(CODE_RAZ, width);
         reset();
     };
-    auto findSlot = [&](uint32_t prefix, uint32_t byte) -> int32_t {
-        uint32_t h = dwSonde0(prefix, byte);
-        for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
-            if (hash[h] == 0)
-                return static_cast<int32_t>(h);
-            h = dwSondeSuivante(h, k);
-        }
-        return -1;
-    };
 
     while (pos < n) {
         if (out.dwPosition() >= limit) {
             _Term();
             return _dwCompresseCopie();
         }
-        // Longest match. A pair is only ever stored within its first 11
-        // probes and nothing is removed before a reset, so a lookup can stop
-        // there; the first empty slot it meets is where the pair goes.
+        // Longest match. Strings are looked up by a hash of their bytes, not
+        // of (prefix code, byte): the address of each lookup is known from
+        // the input alone, so lookups along a string overlap instead of each
+        // waiting for the code the previous one found.
         uint32_t code = in[pos] + 1u;
-        int32_t slot = -1;
+        uint32_t h = dwHashDebut(in[pos]);
+        uint32_t slot = 0;
         for (++pos; pos < n; ++pos) {
             const uint32_t byte = in[pos];
-            // When this extension fails, the next string starts with `byte`
-            // and its first lookup is already known: fetch that slot early.
-            if (pos + 1 < n)
-                __builtin_prefetch(&hash[dwSonde0(byte + 1, in[pos + 1])]);
-            const uint32_t key = code << 8 | byte;
-            uint32_t h = dwSonde0(code, byte);
-            uint32_t found = 0;
-            slot = -1;
-            for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
-                const uint32_t c = hash[h];
-                if (keys[c] == key) { // keys[0] matches nothing
-                    found = c;
-                    break;
+            h = dwHashSuite(h, byte);
+            const uint32_t key = epoch << 24 | code << 8 | byte;
+            slot = h >> shift;
+            for (;;) {
+                const _stENTREE e = table[slot];
+                if (e.dwCle == key) {
+                    code = e.dwCode;
+                    goto trouve;
                 }
-                if (c == 0) {
-                    slot = static_cast<int32_t>(h);
-                    break;
-                }
-                h = dwSondeSuivante(h, k);
+                if (e.dwCle >> 24 != epoch) // free in this dictionary
+                    goto fin;
+                slot = (slot + 1) & mask;
             }
-            if (!found)
-                break;
-            code = found;
+        trouve:;
         }
+    fin:
         out.Ecrit(code, width);
         // The last insertion (byte 15) fixes the width of the end code and
         // may itself emit a reset, so it is made although nothing follows.
         if (pos < n)
             insert(code, in[pos], slot);
         else
-            insert(code, 15, findSlot(code, 15));
+            insert(code, 15, -1);
     }
     if (out.dwPosition() >= limit) {
         _Term();
