@@ -42,11 +42,12 @@ private:
         uint32_t dwLongueur;
     };
 
-    // Encoder lookup slot: the string's (generation, prefix, byte) key and
-    // its code.
+    // Encoder lookup slot: the string's key (generation << 24 | prefix << 8
+    // | byte) and the key of its extensions without their byte
+    // (generation << 24 | code << 8).
     struct _stENTREE {
         uint32_t dwCle;
-        uint32_t dwCode;
+        uint32_t dwSuite;
     };
 
     bool _bAlloueTables(bool withHash, uint32_t bits = 0);
