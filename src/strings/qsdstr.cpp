@@ -409,8 +409,6 @@ int CQSDSTRBase::nAssignMultipleV(int nCount, va_list args) {
     }
     int r = _nAjoute(m, nCount, true, 0, QSD_GENRE_TEXTE, true);
     if (m != pile) free(m);
-    // A reservation that failed leaves no value.
-    if (r != QSD_OK) Release();
     return r;
 }
 

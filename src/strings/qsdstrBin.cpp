@@ -136,6 +136,7 @@ int CQSBINBase::nAffecteToANSI(const wchar_t* w, long n, unsigned nCodePage, uns
                                int* pbUtilise, long nExtra) {
     CQSDSTR r;
     int e = QSD_nWideVersANSI(r, w, n, nCodePage, nFlags, pszDefaut, pbUtilise, nExtra);
+    if (e != QSD_OK) return e;
     s_VerifieTypeAUB(r.pGet(), QSD_TYPE_BINAIRE);
     unsigned char* p = r.pGet();
     _rData(r) = nullptr;
@@ -146,6 +147,7 @@ int CQSBINBase::nAffecteToANSI(const wchar_t* w, long n, unsigned nCodePage, uns
 int CQSBINBase::nAffecteToUNICODE(const char* s, long nLen, unsigned nCodePage, unsigned nFlags, long nExtra) {
     CQSDSTR r;
     int e = QSD_nANSIVersWide(r, s, nLen, nCodePage, nFlags, nExtra);
+    if (e != QSD_OK) return e;
     s_VerifieTypeAUB(r.pGet(), QSD_TYPE_BINAIRE);
     unsigned char* p = r.pGet();
     _rData(r) = nullptr;

@@ -1,6 +1,6 @@
 // Dynamic strings: conversions between code pages, UTF-8, UTF-16 and wide text.
-// Each conversion builds its result aside and replaces the value last, so the
-// source may be the value itself. The end marker (0xFF / 0xFFFFFFFF, flagged
+// Each conversion builds its result aside and replaces the value only when it
+// succeeded, so the source may be the value itself and a failure loses nothing. The end marker (0xFF / 0xFFFFFFFF, flagged
 // by bit 0) is carried over instead of being converted, except in UTF-8.
 #include <climits>
 #include <cstdlib>
@@ -105,7 +105,7 @@ int CQSDSTRBase::nAffecteToANSI(const wchar_t* w, long n, unsigned nCodePage, un
                                 int* pbUtilise, long nExtra) {
     CQSDSTR r;
     int e = QSD_nWideVersANSI(r, w, n, nCodePage, nFlags, pszDefaut, pbUtilise, nExtra);
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
@@ -115,7 +115,7 @@ int CQSDSTRBase::nAffecteToANSI(const CQSDSTRBase* pW, unsigned nCodePage, unsig
     int e = pW ? nWideValeurVersANSI(r, pW->pGet(), pW->nGetLength(), pW->bMarqueurFin(), nCodePage, nFlags,
                                      pszDefaut, pbUtilise)
                : QSD_OK;
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
@@ -125,7 +125,7 @@ int CQSDSTRBase::nAffecteToANSI(const CQSBINBase* pW, unsigned nCodePage, unsign
     int e = pW ? nWideValeurVersANSI(r, pW->pGet(), pW->nGetLength(), pW->bMarqueurFin(), nCodePage, nFlags,
                                      pszDefaut, pbUtilise)
                : QSD_OK;
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
@@ -136,10 +136,7 @@ int CQSDSTRBase::nAffecteToANSI(const char* u, long nLen, unsigned nCodePage, un
         Release();
         return QSD_OK;
     }
-    if (static_cast<uint64_t>(nLen) > QSD_LONGUEUR_MAX - 1) {
-        Release();
-        return QSD_ERR_LONGUEUR;
-    }
+    if (static_cast<uint64_t>(nLen) > QSD_LONGUEUR_MAX - 1) return QSD_ERR_LONGUEUR;
     if (nCodePage == 65001) return nAssign(u, static_cast<unsigned>(nLen));
     CQSDSTR r;
     unsigned nTaille = static_cast<unsigned>(nLen) + 1;
@@ -151,7 +148,7 @@ int CQSDSTRBase::nAffecteToANSI(const char* u, long nLen, unsigned nCodePage, un
         else r.SetUtilLength(static_cast<unsigned>(k));
     }
     if (e != QSD_OK) r.Release();
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
@@ -174,7 +171,7 @@ int CQSDSTRBase::nAffecteToUTF8(const char* s, long nLen, int nCodePage) {
         else r.SetUtilLength(static_cast<unsigned>(k));
     }
     if (e != QSD_OK) r.Release();
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
@@ -183,21 +180,21 @@ int CQSDSTRBase::nAffecteToUTF8(const char* s, long nLen, int nCodePage) {
 int CQSDSTRBase::nAffecteToUNICODE(const char* s, long nLen, unsigned nCodePage, unsigned nFlags, long nExtra) {
     CQSDSTR r;
     int e = QSD_nANSIVersWide(r, s, nLen, nCodePage, nFlags, nExtra);
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
 int CQSDSTRBase::nAffecteToUNICODE(const CQSDSTRBase* pS, unsigned nCodePage, unsigned nFlags) {
     CQSDSTR r;
     int e = pS ? nANSIValeurVersWide(r, pS->pGet(), pS->nGetLength(), pS->bMarqueurFin(), nCodePage, nFlags) : QSD_OK;
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
 int CQSDSTRBase::nAffecteToUNICODE(const CQSBINBase* pS, unsigned nCodePage, unsigned nFlags) {
     CQSDSTR r;
     int e = pS ? nANSIValeurVersWide(r, pS->pGet(), pS->nGetLength(), pS->bMarqueurFin(), nCodePage, nFlags) : QSD_OK;
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
@@ -230,7 +227,7 @@ int CQSDSTRBase::nAssignUNICODE_UTF16(const unsigned short* u, int n) {
         if (e == QSD_OK) s_VerifieTypeAUB(r.pGet(), QSD_TYPE_UNICODE);
         else r.Release();
     }
-    Take(&r);
+    if (e == QSD_OK) Take(&r);
     return e;
 }
 
