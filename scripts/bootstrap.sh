@@ -19,6 +19,8 @@ need_pkg libgtest-dev
 need_pkg libbenchmark-dev
 need_pkg libclang-rt-14-dev
 need_pkg file
+# Second malloc for the std::string side of the dynamic string benchmark.
+need_pkg libmimalloc2.0
 
 # Deduplicate while keeping order.
 declare -A seen=()
