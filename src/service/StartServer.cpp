@@ -1,6 +1,9 @@
 // The server main object and the engine's stop callback.
 #include "service/StartServer.h"
 
+#include <cstdlib>
+
+#include "launcher/ParametreExecution.h"
 #include "launcher/TQExe.h"
 #include "platform/WinApi.h"
 #include "service/TQExeService.h"
@@ -53,6 +56,37 @@ int CServerMain::Stop()
         m_pclExecuteur = nullptr;
     }
     return StopMainLoop();
+}
+
+// Section of the runtime parameter file that holds the service's choices.
+static const char gszSectionService[] = "SERVICE";
+
+bool CServerMain::_bLitParametre(const char *pszCle, char *pszValeur, int nTaille) const
+{
+    char szExecutable[4097] = "";
+    if (!GetModuleFileName(nullptr, szExecutable, sizeof(szExecutable)))
+        return false;
+    CParametreExecution clParametres;
+    clParametres.Initialise(szExecutable);
+    pszValeur[0] = '\0';
+    clParametres.nLitChaineSection(gszSectionService, pszCle, "", pszValeur, nTaille);
+    return pszValeur[0] != '\0';
+}
+
+bool CServerMain::vbWithCoreDump()
+{
+    char szValeur[16];
+    return _bLitParametre("CORE", szValeur, sizeof(szValeur)) && atoi(szValeur) != 0;
+}
+
+bool CServerMain::vbGetServiceUser(char *pszUtilisateur)
+{
+    return _bLitParametre("USER", pszUtilisateur, TQ_TAILLE_UTILISATEUR_SERVICE);
+}
+
+bool CServerMain::vbGetOwnDirectory(char *pszRepertoire)
+{
+    return _bLitParametre("DIRECTORY", pszRepertoire, TQ_TAILLE_REPERTOIRE_SERVICE);
 }
 
 void StopMyService(int nRaison)

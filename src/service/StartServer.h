@@ -43,6 +43,12 @@ public:
     bool bStart() override;
     int Stop() override;
     bool vbLogStartOK() override { return false; }
+    // The service's choices come from the runtime parameter file <executable>.TX,
+    // section SERVICE: CORE=1 allows core dumps, USER=name runs the application as
+    // that user, DIRECTORY=/absolute/path is handed to that user.
+    bool vbWithCoreDump() override;
+    bool vbGetServiceUser(char *pszUtilisateur) override;
+    bool vbGetOwnDirectory(char *pszRepertoire) override;
 
     // Wakes MainLoop; safe from any thread and from a signal handler.
     int StopMainLoop();
@@ -51,6 +57,9 @@ public:
     CTQExeService *pclGetExecuteur() const { return m_pclExecuteur; }
 
 private:
+    // A value of the SERVICE section into a buffer of nTaille bytes; false when empty.
+    bool _bLitParametre(const char *pszCle, char *pszValeur, int nTaille) const;
+
     CTQExeService *m_pclExecuteur;
     CLogger m_clLogger;
     CTQSem m_clSem;
