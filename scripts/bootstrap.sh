@@ -19,6 +19,7 @@ need_pkg libgtest-dev
 need_pkg libbenchmark-dev
 need_pkg libclang-rt-14-dev
 need_pkg file
+need_cmd dpkg-shlibdeps dpkg-dev   # make package: the packages' dependencies
 
 # Deduplicate while keeping order.
 declare -A seen=()
