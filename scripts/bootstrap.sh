@@ -21,6 +21,7 @@ need_pkg libclang-rt-14-dev
 need_pkg file
 # Second malloc for the std::string side of the dynamic string benchmark.
 need_pkg libmimalloc2.0
+need_cmd dpkg-shlibdeps dpkg-dev   # make package: the packages' dependencies
 
 # Deduplicate while keeping order.
 declare -A seen=()
