@@ -19,8 +19,9 @@ inline uint32_t dwSondeSuivante(uint32_t h, uint32_t k)
 }
 
 // Hash of a string's bytes for the encoder's lookup table, extended one
-// byte at a time; its top bits index the table.
+// byte at a time; bits from DECALAGE_HASH up index the table.
 const uint32_t MULT_HASH = 0x9E3779B1u;
+const uint32_t DECALAGE_HASH = 15;
 
 inline uint32_t dwHashDebut(uint32_t byte)
 {
@@ -31,11 +32,6 @@ inline uint32_t dwHashSuite(uint32_t h, uint32_t byte)
 {
     return (h ^ byte) * MULT_HASH;
 }
-
-// Lookup slots carry the dictionary generation in their top key byte, so a
-// reset only moves to the next generation; the table is cleared when the
-// generations run out.
-const uint32_t EPOQUE_MAX = 255;
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bit stream is read with little-endian loads");
 
@@ -127,7 +123,7 @@ private:
 } // namespace
 
 CZLWCompresseur::CZLWCompresseur()
-    : m_pstTable(nullptr), m_pdwOccupe(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
+    : m_pwTable(nullptr), m_pdwCles(nullptr), m_pdwOccupe(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
       m_dwCodeSuivant(PREMIER_CODE), m_dGainMax(0) {}
 
 CZLWCompresseur::~CZLWCompresseur()
@@ -170,11 +166,15 @@ bool CZLWCompresseur::s_bVerifieGain(uint64_t bytesWritten, uint64_t bytesRead, 
 bool CZLWCompresseur::_bAlloueTables(bool withHash, uint32_t bits)
 {
     if (withHash) {
-        if (!m_pstTable)
-            m_pstTable = static_cast<_stENTREE *>(calloc(size_t(1) << bits, sizeof(_stENTREE)));
+        if (!m_pwTable)
+            m_pwTable = static_cast<uint16_t *>(calloc(size_t(1) << bits, sizeof(uint16_t)));
+        if (!m_pdwCles)
+            m_pdwCles = static_cast<uint32_t *>(malloc(NB_CODES * sizeof(uint32_t)));
+        if (m_pdwCles)
+            m_pdwCles[0] = 0; // free slots hold code 0, whose key matches no string
         if (!m_pdwOccupe)
             m_pdwOccupe = static_cast<uint32_t *>(malloc(TAILLE_HASH / 8));
-        return m_pstTable && m_pdwOccupe;
+        return m_pwTable && m_pdwCles && m_pdwOccupe;
     }
     if (!m_pstChaines)
         m_pstChaines = static_cast<_stCHAINE *>(malloc(NB_CODES * sizeof(_stCHAINE)));
@@ -193,10 +193,12 @@ void CZLWCompresseur::_RAZDico(bool withHash)
 
 void CZLWCompresseur::_Term()
 {
-    free(m_pstTable);
+    free(m_pwTable);
+    free(m_pdwCles);
     free(m_pdwOccupe);
     free(m_pstChaines);
-    m_pstTable = nullptr;
+    m_pwTable = nullptr;
+    m_pdwCles = nullptr;
     m_pdwOccupe = nullptr;
     m_pstChaines = nullptr;
 }
@@ -223,55 +225,50 @@ uint32_t CZLWCompresseur::_dwCompression()
     }
     _RAZDico(true);
 
-    _stENTREE *const table = m_pstTable;
+    uint16_t *const table = m_pwTable;
+    uint32_t *const keys = m_pdwCles;
     uint32_t *const occupied = m_pdwOccupe;
-    const uint32_t shift = 32 - bits, mask = (1u << bits) - 1;
+    const uint32_t mask = (1u << bits) - 1;
     const uint32_t limit = n + 3;
     CEcrivain out(m_pbySortie, n + 7);
-    uint32_t epoch = 1, width = 9, threshold = 512, next = PREMIER_CODE;
+    uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
     double bestGain = 0;
-    uint32_t pos = 0;
+    const unsigned char *p = in;
+    const unsigned char *const end = in + n;
 
-    while (pos < n) {
+    while (p != end) {
         if (out.dwPosition() >= limit)
             break;
         // Longest match. Strings are looked up by a hash of their bytes, not
         // of (prefix code, byte): the address of each lookup is known from
         // the input alone, so lookups along a string overlap instead of each
-        // waiting for the code the previous one found. `suite` is the key of
-        // the current string's extensions, without their byte.
-        uint32_t suite = epoch << 24 | (in[pos] + 1u) << 8;
-        uint32_t h = dwHashDebut(in[pos]);
+        // waiting for the code the previous one found.
+        uint32_t code = *p + 1u;
+        uint32_t h = dwHashDebut(*p);
         uint32_t slot = 0;
-        for (++pos; pos < n; ++pos) {
-            const uint32_t byte = in[pos];
-            h = dwHashSuite(h, byte);
-            const uint32_t key = suite | byte;
-            slot = h >> shift;
-            // Two neighbouring slots per step: a string sits at the first
-            // free slot of its probe run, so when the first slot is free the
-            // second cannot hold it. One branch then settles the usual case.
+        while (++p != end) {
+            const uint32_t key = code << 8 | *p;
+            h = dwHashSuite(h, *p);
+            slot = h >> DECALAGE_HASH & mask;
             for (;;) {
-                const _stENTREE e0 = table[slot], e1 = table[(slot + 1) & mask];
-                const uint32_t m0 = e0.dwCle == key, m1 = e1.dwCle == key;
-                if (m0 | m1) {
-                    suite = m0 ? e0.dwSuite : e1.dwSuite;
+                const uint32_t c = table[slot];
+                if (keys[c] == key) { // keys[0] matches nothing
+                    code = c;
                     goto trouve;
                 }
-                if (e0.dwCle >> 24 != epoch) // free in this dictionary
+                if (c == 0)
                     goto fin;
                 slot = (slot + 1) & mask;
             }
         trouve:;
         }
     fin:
-        const uint32_t code = suite >> 8 & 0xFFFF;
         out.Ecrit(code, width);
         // The last insertion (byte 15) fixes the width of the end code and
         // may itself emit a reset, so it is made although nothing follows.
-        const uint32_t byte = pos < n ? in[pos] : 15;
+        const uint32_t byte = p != end ? *p : 15;
         if (__builtin_expect(next == NB_CODES, 0)) {
-            if (s_bVerifieGain(out.dwPosition() - TAILLE_ENTETE_CODE, pos, bestGain)) {
+            if (s_bVerifieGain(out.dwPosition() - TAILLE_ENTETE_CODE, static_cast<uint32_t>(p - in), bestGain)) {
                 out.Ecrit(CODE_RAZ, width);
                 goto raz;
             }
@@ -308,9 +305,9 @@ uint32_t CZLWCompresseur::_dwCompression()
             }
             occupied[h0 >> 5] |= 1u << (h0 & 31);
         }
-        if (pos < n) {
-            table[slot].dwCle = suite | byte;
-            table[slot].dwSuite = epoch << 24 | next << 8;
+        if (p != end) {
+            table[slot] = static_cast<uint16_t>(next);
+            keys[next] = code << 8 | byte;
         }
         ++next;
         if (width <= 15 && next > threshold) {
@@ -320,28 +317,25 @@ uint32_t CZLWCompresseur::_dwCompression()
         continue;
     raz:
         memset(occupied, 0, TAILLE_HASH / 8);
-        if (++epoch > EPOQUE_MAX) {
-            memset(table, 0, sizeof(_stENTREE) << bits);
-            epoch = 1;
-        }
+        memset(table, 0, sizeof(uint16_t) << bits);
         width = 9;
         threshold = 512;
         next = PREMIER_CODE;
         bestGain = 0;
     }
-    if (pos < n || out.dwPosition() >= limit) {
+    if (p != end || out.dwPosition() >= limit) {
         _Term();
         return _dwCompresseCopie();
     }
     out.Ecrit(CODE_FIN, width);
-    const uint32_t end = out.dwFin();
-    _EcritEntete(eCOMPRESSEUR_ZLW, end - TAILLE_ENTETE_CODE);
+    const uint32_t size = out.dwFin();
+    _EcritEntete(eCOMPRESSEUR_ZLW, size - TAILLE_ENTETE_CODE);
     m_dwLargeur = width;
     m_dwSeuilLargeur = threshold;
     m_dwCodeSuivant = next;
     m_dGainMax = bestGain;
     _Term();
-    return end;
+    return size;
 }
 
 uint32_t CZLWCompresseur::_dwDecompression()
