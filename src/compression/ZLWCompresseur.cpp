@@ -84,41 +84,18 @@ private:
     uint32_t m_dwNbBits = 0;
 };
 
-// Bit reader of the decoder: never reads past `end`; a code whose bits are
-// not all there is reported as missing.
-class CLecteur {
-public:
-    CLecteur(const unsigned char *in, uint32_t pos, uint32_t end) : m_pIn(in), m_dwPos(pos), m_dwFin(end) {}
-
-    bool bLit(uint32_t width, uint32_t &code)
+// Every byte value, read by the decoder as the strings of the single-byte
+// codes; padded for its 16-byte reads.
+struct _stOCTETS {
+    unsigned char aby[256 + 16];
+    constexpr _stOCTETS() : aby()
     {
-        if (m_dwNbBits < width) {
-            if (m_dwFin - m_dwPos >= 8) {
-                m_qwBits |= qwLitLE64(m_pIn + m_dwPos) << m_dwNbBits;
-                m_dwPos += (63 - m_dwNbBits) >> 3;
-                m_dwNbBits |= 56;
-            } else {
-                while (m_dwNbBits <= 56 && m_dwPos < m_dwFin) {
-                    m_qwBits |= static_cast<uint64_t>(m_pIn[m_dwPos++]) << m_dwNbBits;
-                    m_dwNbBits += 8;
-                }
-                if (m_dwNbBits < width)
-                    return false;
-            }
-        }
-        code = static_cast<uint32_t>(m_qwBits) & ((1u << width) - 1);
-        m_qwBits >>= width;
-        m_dwNbBits -= width;
-        return true;
+        for (int i = 0; i < 256; ++i)
+            aby[i] = static_cast<unsigned char>(i);
     }
-
-private:
-    const unsigned char *m_pIn;
-    uint32_t m_dwPos;
-    uint32_t m_dwFin;
-    uint64_t m_qwBits = 0;
-    uint32_t m_dwNbBits = 0;
 };
+constexpr _stOCTETS gstOctets;
+const unsigned char *const s_abyOctets = gstOctets.aby;
 
 } // namespace
 
@@ -372,26 +349,48 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
     _RAZDico(false);
 
     _stCHAINE *const strings = m_pstChaines;
-    CLecteur reader(in, TAILLE_ENTETE_CODE, static_cast<uint32_t>(blockEnd));
-    uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
+    // Single bytes are strings of length 1 read from a table of all bytes,
+    // so that every code is copied the same way; the reset and end codes
+    // have length 0, which sends them off the common path.
+    for (uint32_t c = 1; c <= 256; ++c) {
+        strings[c].dwDebut = c - 1;
+        strings[c].dwLongueur = 1;
+    }
+    strings[CODE_RAZ].dwLongueur = 0;
+    strings[CODE_FIN].dwLongueur = 0;
+    const uintptr_t outBase = reinterpret_cast<uintptr_t>(out);
+    const uintptr_t byteBase = reinterpret_cast<uintptr_t>(s_abyOctets);
+    const uint32_t inEnd = static_cast<uint32_t>(blockEnd);
+    uint32_t inPos = TAILLE_ENTETE_CODE;
+    uint64_t bits = 0;
+    uint32_t nbBits = 0;
+    uint32_t width = 9, codeMask = 511, threshold = 512, next = PREMIER_CODE;
     uint32_t pos = 0;
     // The previous code's string: where it stands in the output, its length.
     uint32_t prevStart = 0, prevLength = 0;
     uint32_t result = 0;
     uint32_t c;
 
-    // Entry `next` is the previous string plus the first byte of the current
-    // one, which follows it directly in the output.
-    auto insert = [&]() {
-        if (next >= NB_CODES)
-            return;
-        strings[next].dwDebut = prevStart;
-        strings[next].dwLongueur = prevLength + 1;
-        ++next;
-        if (width <= 15 && next >= threshold) {
-            ++width;
-            threshold *= 2;
+    // Next code; false when its bits are not all there. Away from the end
+    // the buffer is topped up with one 8-byte load and no branch on its
+    // fill level.
+    auto read = [&](uint32_t &code) {
+        if (__builtin_expect(inEnd - inPos >= 8, 1)) {
+            bits |= qwLitLE64(in + inPos) << nbBits;
+            inPos += (63 - nbBits) >> 3;
+            nbBits |= 56;
+        } else {
+            while (nbBits <= 56 && inPos < inEnd) {
+                bits |= static_cast<uint64_t>(in[inPos++]) << nbBits;
+                nbBits += 8;
+            }
+            if (nbBits < width)
+                return false;
         }
+        code = static_cast<uint32_t>(bits) & codeMask;
+        bits >>= width;
+        nbBits -= width;
+        return true;
     };
     // A single-byte code after the start or a reset.
     auto literal = [&](uint32_t code) {
@@ -403,54 +402,72 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
         ++pos;
         return true;
     };
-    // Copies `length` bytes from `from` (which ends before `pos`) to `pos`.
-    auto copy = [&](uint32_t from, uint32_t length) {
-        if (length <= 16 && total - pos >= 16) {
-            // One wide move; the bytes past `length` are overwritten later.
-            uint64_t a = qwLitLE64(out + from), b = qwLitLE64(out + from + 8);
-            memcpy(out + pos, &a, 8);
-            memcpy(out + pos + 8, &b, 8);
-        } else {
-            memcpy(out + pos, out + from, length);
-        }
-    };
 
-    if (!reader.bLit(width, c) || !literal(c))
+    if (!read(c) || !literal(c))
         goto fin;
     while (pos < total) {
-        if (!reader.bLit(width, c))
+        if (!read(c))
             goto fin;
-        if (c == CODE_RAZ) {
-            _RAZDico(false);
-            width = 9;
-            threshold = 512;
-            next = PREMIER_CODE;
-            if (!reader.bLit(width, c) || !literal(c))
-                goto fin;
-            continue;
-        }
-        if (c == CODE_FIN)
-            goto fin; // the stream ends before the announced size
         uint32_t length;
-        if (c <= 256) {
-            length = 1;
-            out[pos] = static_cast<unsigned char>(c - 1);
-        } else if (c < next) {
-            length = strings[c].dwLongueur;
-            if (length > total - pos)
-                goto fin;
-            copy(strings[c].dwDebut, length);
-        } else if (c == next) {
+        if (__builtin_expect(c >= next, 0)) {
+            if (c != next)
+                goto fin; // a code not defined yet
             // The string being defined: previous string plus its own first byte.
             length = prevLength + 1;
             if (length > total - pos)
                 goto fin;
-            copy(prevStart, prevLength);
+            memmove(out + pos, out + prevStart, prevLength);
             out[pos + prevLength] = out[prevStart];
         } else {
-            goto fin; // a code not defined yet
+            const _stCHAINE e = strings[c];
+            length = e.dwLongueur;
+            if (__builtin_expect(length == 0, 0)) {
+                if (c == CODE_FIN)
+                    goto fin; // the stream ends before the announced size
+                width = 9;
+                codeMask = 511;
+                threshold = 512;
+                next = PREMIER_CODE;
+                if (!read(c) || !literal(c))
+                    goto fin;
+                continue;
+            }
+            // The source base is picked with a mask: which codes are single
+            // bytes follows no pattern a branch predictor could learn.
+            const uintptr_t lit = 0 - static_cast<uintptr_t>(c <= 256);
+            const unsigned char *from =
+                reinterpret_cast<const unsigned char *>(outBase ^ ((outBase ^ byteBase) & lit)) + e.dwDebut;
+            if (__builtin_expect(total - pos >= 16, 1)) {
+                // One 16-byte move covers most strings; the bytes it writes
+                // past the string are overwritten by the next ones.
+                unsigned char chunk[16];
+                memcpy(chunk, from, 16);
+                memcpy(out + pos, chunk, 16);
+                if (__builtin_expect(length > 16, 0)) {
+                    if (length > total - pos)
+                        goto fin;
+                    // Earlier strings end before this one starts, so the
+                    // source is at least `length` bytes behind.
+                    memcpy(out + pos + 16, from + 16, length - 16);
+                }
+            } else {
+                if (length > total - pos)
+                    goto fin;
+                memcpy(out + pos, from, length);
+            }
         }
-        insert();
+        // Entry `next` is the previous string plus the first byte of the
+        // current one, which follows it directly in the output.
+        if (next < NB_CODES) {
+            strings[next].dwDebut = prevStart;
+            strings[next].dwLongueur = prevLength + 1;
+            ++next;
+            if (width <= 15 && next >= threshold) {
+                ++width;
+                codeMask = codeMask * 2 + 1;
+                threshold *= 2;
+            }
+        }
         prevStart = pos;
         prevLength = length;
         pos += length;
