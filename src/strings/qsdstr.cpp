@@ -14,13 +14,6 @@ alignas(4) const char ChaineVide[4] = {0, 0, 0, 0};
 
 // ---- Blocks --------------------------------------------------------------------
 
-void CQSValeurBase::s_ReleaseStrMem(unsigned char* p) {
-    if (!p) return;
-    _stQSDENTETE* e = QSD_pEntete(p);
-    int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
-    if (n == 0) e->pProprietaire->vReleaseStrMem(p);
-}
-
 int CQSValeurBase::s_nGetTypeAUB(const unsigned char* p) {
     if (!p) return QSD_TYPE_TEXTE;
     unsigned g = QSD_pEntete(p)->dwFlags & QSD_GENRE_MASQUE;

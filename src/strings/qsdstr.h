@@ -178,7 +178,13 @@ public:
         if (QSD_bMultiThread()) __atomic_add_fetch(&e->nRef, 1, __ATOMIC_RELAXED);
         else ++e->nRef;
     }
-    static void s_ReleaseStrMem(unsigned char* p);
+    // Drops one reference; the last one hands the block back to its maker.
+    static void s_ReleaseStrMem(unsigned char* p) {
+        if (!p) return;
+        _stQSDENTETE* e = QSD_pEntete(p);
+        int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
+        if (n == 0) e->pProprietaire->vReleaseStrMem(p);
+    }
     static int s_nGetTypeAUB(const unsigned char* p);
     static void s_VerifieTypeAUB(unsigned char* p, int nType);
 
