@@ -19,6 +19,10 @@ need_pkg libgtest-dev
 need_pkg libbenchmark-dev
 need_pkg libclang-rt-14-dev
 need_pkg file
+# Service tests: the example unit is checked with systemd-analyze; the soak script
+# runs in a mount namespace made by unshare.
+need_cmd systemd-analyze systemd
+need_cmd unshare util-linux
 
 # Deduplicate while keeping order.
 declare -A seen=()
