@@ -78,3 +78,5 @@ private:
     char *m_pszFichier;
     PFN_SORTIE m_pfnSortie;
 };
+
+static_assert(sizeof(eMODE) == 4 && sizeof(ePRIORITY) == 4, "the engine passes modes and priorities as 32 bits");
