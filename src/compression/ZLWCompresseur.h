@@ -42,12 +42,20 @@ private:
         uint32_t dwLongueur;
     };
 
-    bool _bAlloueTables(bool withHash);
+    // Encoder lookup slot: the string's key (generation << 24 | prefix << 8
+    // | byte) and the key of its extensions without their byte
+    // (generation << 24 | code << 8).
+    struct _stENTREE {
+        uint32_t dwCle;
+        uint32_t dwSuite;
+    };
+
+    bool _bAlloueTables(bool withHash, uint32_t bits = 0);
     void _RAZDico(bool withHash);
     void _Term();
 
-    uint16_t *m_pwHash;          // encoder: 131072 slots, 0 or a code
-    uint32_t *m_pdwCles;         // encoder: prefix << 8 | byte for each code
+    _stENTREE *m_pstTable;       // encoder: strings looked up by a hash of their bytes
+    uint32_t *m_pdwOccupe;       // encoder: taken slots of the 131072-slot hashed dictionary
     _stCHAINE *m_pstChaines;     // decoder
     uint32_t m_dwLargeur;        // code width, 9..16
     uint32_t m_dwSeuilLargeur;   // next code value that widens codes
