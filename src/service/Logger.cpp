@@ -65,7 +65,7 @@ void CLogger::__CloseLogFile()
     m_pszFichier = nullptr;
 }
 
-bool CLogger::bSetMode(eMODE eMode, ...)
+bool CLogger::bSetMode(int32_t eMode, ...)
 {
     __CloseLogFile();
     if (eMode == eMODE_SYSLOG) {
@@ -81,7 +81,7 @@ bool CLogger::bSetMode(eMODE eMode, ...)
                 m_pszFichier = strdup(pszFichier); // stays null when the copy fails
         }
     }
-    m_eMode = eMode;
+    m_eMode = static_cast<eMODE>(eMode);
     return true;
 }
 

@@ -6,14 +6,14 @@
 #include <cstdint>
 
 // Where messages go.
-enum eMODE {
+enum eMODE : int32_t {
     eMODE_AUCUN = 0,   // nothing is logged
     eMODE_SYSLOG = 1,  // system log
     eMODE_FICHIER = 2, // any other value: a file named by bSetMode's extra argument
 };
 
 // System log levels, passed through unchanged.
-enum ePRIORITY {
+enum ePRIORITY : int32_t {
     ePRIORITY_URGENCE = 0,
     ePRIORITY_ALERTE = 1,
     ePRIORITY_CRITIQUE = 2, // every failure of the service start-up
@@ -27,7 +27,8 @@ enum ePRIORITY {
 // Slot order matters: the engine calls these through the pointer it is handed.
 class ILogger {
 public:
-    virtual bool bSetMode(eMODE eMode, ...) = 0;
+    // eMode is an eMODE value; an int so that va_start may follow it.
+    virtual bool bSetMode(int32_t eMode, ...) = 0;
     virtual void AddLog(ePRIORITY ePriorite, const char *pszFormat, ...) = 0;
     virtual void AddLogEvent(ePRIORITY ePriorite, int nEvenement, const char *pszFormat, ...) = 0;
     virtual void AddLogDetail(ePRIORITY ePriorite, int nEvenement, const char **ppszDetails, int nNombre) = 0;
@@ -50,7 +51,7 @@ public:
     CLogger &operator=(const CLogger &) = delete;
 
     // Any mode but 0 and 1 takes the log file name as one extra const char* argument.
-    bool bSetMode(eMODE eMode, ...) override;
+    bool bSetMode(int32_t eMode, ...) override;
     void AddLog(ePRIORITY ePriorite, const char *pszFormat, ...) override;
     void AddLogEvent(ePRIORITY ePriorite, int nEvenement, const char *pszFormat, ...) override;
     // Logs the first detail string, as text; a count of 0 or less reads nothing.
@@ -77,3 +78,5 @@ private:
     char *m_pszFichier;
     PFN_SORTIE m_pfnSortie;
 };
+
+static_assert(sizeof(eMODE) == 4 && sizeof(ePRIORITY) == 4, "the engine passes modes and priorities as 32 bits");

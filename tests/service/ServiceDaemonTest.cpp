@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <iostream>
 #include <regex>
 
 #include "DaemonFixture.h"
@@ -343,6 +344,54 @@ TEST(ServiceDaemon, SlowStartIsAwaitedByTheParent)
     EXPECT_NE(clDemon.sLigneRecord("ServiceStarted()"), "");
     EXPECT_EQ(kill(nDemon, SIGTERM), 0);
     EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The example unit, its ExecStart pointing into another directory (given with its '/').
+std::string sUniteExemple(const std::string &sRepertoire)
+{
+    return std::regex_replace(sLitFichier(sSource("examples/service/tqsample.service")),
+                              std::regex("/opt/tqsample/"), sRepertoire);
+}
+
+TEST(ServiceExample, UnitIsValidAndItsRoadRuns)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon("tqsample");
+    const std::string sUnite = sUniteExemple(clDemon.sFichier(""));
+    ASSERT_NE(sUnite.find("Type=simple"), std::string::npos);
+    std::smatch clExec;
+    ASSERT_TRUE(std::regex_search(sUnite, clExec, std::regex("\nExecStart=(\\S+) (--SERVICE) (\\S+)\n")));
+    EXPECT_EQ(clExec[1].str(), clDemon.sExe());
+    ASSERT_TRUE(bEcritFichier(clDemon.sFichier("tqsample.service"), sUnite));
+
+    if (bExiste("/usr/bin/systemd-analyze") || bExiste("/bin/systemd-analyze")) {
+        stRESULTATPROCESSUS st = Execute({"/bin/sh", "-c", "systemd-analyze verify \"$0\"", clDemon.sFichier("tqsample.service")});
+        EXPECT_EQ(st.nStatut, 0) << st.sErreur;
+        EXPECT_EQ(st.sErreur, "");
+    } else {
+        std::cout << "[ SKIPPED  ] systemd-analyze is not installed: the unit is not verified\n";
+    }
+
+    // What systemd does: the launcher as a child of process 1, stopped with SIGTERM.
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    ASSERT_TRUE(clDemon.bPoseScript(sLitFichier(sSource("examples/service/tqsample.TQL"))));
+    stOPTIONSDEMON stOptions;
+    stOptions.bPid1 = true;
+    const pid_t nPremier = clDemon.Demarre({clExec[2].str(), clExec[3].str()}, stOptions);
+    ASSERT_GT(nPremier, 0);
+    EXPECT_EQ(clDemon.sAttendLigne(clDemon.sPidFichier("tqsample")), "2\n");
+    ASSERT_TRUE(clDemon.bAttendRecord("ServiceStarted()"));
+    const std::vector<pid_t> tabLanceur = CDemon::tabEnfants(nPremier);
+    ASSERT_EQ(tabLanceur.size(), 1u);
+    EXPECT_EQ(kill(tabLanceur[0], SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nPremier), 0);
+    EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "0\n");
+    EXPECT_TRUE(clDemon.bJournalContient(6, "tqsample: service started"));
+    EXPECT_TRUE(clDemon.bJournalContient(6, "tqsample: service stopping"));
 }
 
 } // namespace
