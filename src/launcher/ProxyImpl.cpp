@@ -10,10 +10,14 @@
 
 void _InitErreurChargement(CXError *pclErreur, const char *pszMessageSysteme, const char *pszChemin)
 {
-    pclErreur->SetUserError(2, pszChemin ? pszChemin : "");
-    // The loader's text is an argument, never a format: a '%' in a name stays as it is.
-    if (pszMessageSysteme)
+    const char *pszCheminSur = pszChemin ? pszChemin : "";
+    pclErreur->SetUserError(2, pszCheminSur);
+    // The loader's text is an argument, never a format: a '%' in a name stays as it
+    // is. The report always shows the path tried, which the loader usually names.
+    if (pszMessageSysteme && strstr(pszMessageSysteme, pszCheminSur))
         pclErreur->SetSystemErrorMessage("%1$s", pszMessageSysteme);
+    else if (pszMessageSysteme)
+        pclErreur->SetSystemErrorMessage("%1$s: %2$s", pszCheminSur, pszMessageSysteme);
     pclErreur->AddDebugMessage("DLL qui provoque le chargement : %1$s", "TQExe");
 }
 

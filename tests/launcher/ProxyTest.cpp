@@ -120,6 +120,7 @@ TEST_F(Proxy, FailedLoadsAreReportedWithTheirPaths)
     CXError clLong;
     EXPECT_FALSE(m_clProxy.bLoad("tq150img.so", &clLong, sLong.c_str(), szChemin));
     EXPECT_EQ(clLong.nGetUserErrorCode(), 2u);
+    EXPECT_EQ(std::string(clLong.pszGetSystemErrorMessage()), sLong + "/tq150img.so: path too long");
     EXPECT_EQ(m_clProxy.m_hLibrairie, hAvant);
     // A new library replaces the held one only once it opened.
     EXPECT_TRUE(m_clProxy.bLoad("tq150img.so", nullptr, sRepImg("img_bare").c_str(), nullptr));
