@@ -10,16 +10,23 @@
 namespace {
 
 // Procedures calling procedures stop here instead of exhausting the stack; a
-// whole call makes at most so many procedure calls and texts grow to at most so
-// many bytes, so a recursive script ends with an error instead of never.
+// whole call makes at most so many procedure calls, a text grows to at most so
+// many bytes and all texts joined during the call to at most so many, so a
+// recursive script ends with an error instead of never.
 const int gnProfondeurMax = 64;
 const long gnAppelsMax = 100000;
 const size_t gnTailleTexteMax = 16u << 20;
+const size_t gnOctetsJointsMax = 256u << 20;
 thread_local long gnAppelsRestants = gnAppelsMax;
+thread_local size_t gnOctetsRestants = gnOctetsJointsMax;
 
-// Restores the call budget at the start of each call from outside.
+// Restores the budgets at the start of each call from outside.
 struct stBUDGET {
-    stBUDGET() { gnAppelsRestants = gnAppelsMax; }
+    stBUDGET()
+    {
+        gnAppelsRestants = gnAppelsMax;
+        gnOctetsRestants = gnOctetsJointsMax;
+    }
 };
 
 bool bErreur(stERREURH *pstErreur, int nCode, const std::string &sTexte)
@@ -141,8 +148,14 @@ private:
         }
         const bool bOctets = g.wType == TQTYPE_TEXTE || d.wType == TQTYPE_TEXTE ||
                              (g.wType == TQTYPE_BINAIRE && d.wType == TQTYPE_BINAIRE);
-        if (cOp == '+' && bOctets && g.sTexte().size() + d.sTexte().size() > gnTailleTexteMax)
-            return bErreur(m_pstErreur, TQ_ERR_ARGUMENT, "text longer than 16 MB");
+        if (cOp == '+' && bOctets) {
+            size_t nTaille = g.sTexte().size() + d.sTexte().size();
+            if (nTaille > gnTailleTexteMax)
+                return bErreur(m_pstErreur, TQ_ERR_ARGUMENT, "text longer than 16 MB");
+            if (nTaille > gnOctetsRestants)
+                return bErreur(m_pstErreur, TQ_ERR_ARGUMENT, "too much text joined in one call");
+            gnOctetsRestants -= nTaille;
+        }
         if (cOp == '+' && (g.wType == TQTYPE_TEXTE || d.wType == TQTYPE_TEXTE)) {
             r = stVALEURH::Texte(g.sTexte() + d.sTexte());
         } else if (cOp == '+' && g.wType == TQTYPE_BINAIRE && d.wType == TQTYPE_BINAIRE) {
