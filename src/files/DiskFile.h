@@ -11,6 +11,7 @@
 #include "platform/WinTypes.h"
 
 class CTString;
+class CQSBINBase;
 
 // Size of a path buffer: 260 characters and the terminator.
 constexpr unsigned DISKFILE_MAX_PATH = 261;
@@ -228,6 +229,9 @@ public:
     bool bExtractFromFile(const char *pszSource, long long oOffset, long long oSize);
     static bool bExtract(const char *pszTarget, const char *pszSource, long long oOffset,
                          long long oSize);
+    // Reads the whole file into the value (replaced only on success); a file larger
+    // than a value can hold fails with EFBIG.
+    static bool bChargeFichier(CQSBINBase &clBuffer, const char *pszPath);
     // Sizes of the file system holding the path (null: the current directory), in KiB.
     static bool bGetDiskSpace(const char *pszPath, unsigned long long *poTotal,
                               unsigned long long *poFree);
