@@ -395,3 +395,25 @@ TEST(ServiceExample, UnitIsValidAndItsRoadRuns)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ServiceDaemon, ScriptInTheDaemonsWorkingDirectoryIsNotTaken)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // A file of that name in /tmp, where the daemon works, and none beside the launcher.
+    const std::string sNom = "tqsvc_cwd_" + std::to_string(getpid());
+    CDemon clDemon(sNom);
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    const std::string sEtranger = "/tmp/" + sNom + ".TQL";
+    ASSERT_TRUE(bEcritFichier(sEtranger, "wait_stop\n"));
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", "cwd"});
+    unlink(sEtranger.c_str());
+    EXPECT_EQ(st.nStatut, 255);
+    EXPECT_TRUE(clDemon.bJournalContient(2, sNom + ".TQL: not beside the executable"));
+    EXPECT_EQ(clDemon.sLigneRecord("ServiceStarted()"), "");
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+}
+
+} // namespace
