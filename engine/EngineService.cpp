@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -226,7 +227,7 @@ eSUITE ExecuteEtat(const std::string &, const stCONTEXTESCRIPT &, FILE *, stRESU
                " sid=" + std::to_string(getsid(0)) + " pgid=" + std::to_string(getpgid(0)) +
                " uid=" + std::to_string(getuid()) + "/" + std::to_string(geteuid()) +
                " gid=" + std::to_string(getgid()) + "/" + std::to_string(getegid()) + " groups=" + sGroupes +
-               " cwd=" + szRep + " umask=" + sChampStatus("Umask:") + " core=" + sCore +
+               " cwd=" + szRep + " umask=" + sChampStatus("Umask:") + " core=" + sCore + " dumpable=" + std::to_string(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)) +
                " fds=" + sDescripteurs() + ")");
     return eSUITE_CONTINUE;
 }

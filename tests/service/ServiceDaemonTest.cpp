@@ -278,7 +278,7 @@ TEST(ServiceDaemon, ServiceUserRunsTheApplicationWithoutRootIds)
     const gid_t nGid = pstNobody->pw_gid;
     CDemon clDemon;
     ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("data/sub")));
-    ASSERT_TRUE(clDemon.bPoseParametres("[SERVICE]\nUSER=nobody\nDIRECTORY=" + clDemon.sFichier("data") + "\n"));
+    ASSERT_TRUE(clDemon.bPoseParametres("[SERVICE]\nUSER=nobody\nCORE=1\nDIRECTORY=" + clDemon.sFichier("data") + "\n"));
     const pid_t nDemon = nDemarreService(clDemon, "user", "state\nwait_stop\n");
     ASSERT_GT(nDemon, 0);
     ASSERT_TRUE(clDemon.bAttendRecord("State("));
@@ -286,6 +286,9 @@ TEST(ServiceDaemon, ServiceUserRunsTheApplicationWithoutRootIds)
     const std::string sUid = std::to_string(nUid), sGid = std::to_string(nGid);
     EXPECT_EQ(sChampEtat(sEtat, "uid"), sUid + "/" + sUid);
     EXPECT_EQ(sChampEtat(sEtat, "gid"), sGid + "/" + sGid);
+    // Core dumps were asked for: the limit is lifted, and survives the change of user.
+    EXPECT_EQ(sChampEtat(sEtat, "core"), "unlimited");
+    EXPECT_EQ(sChampEtat(sEtat, "dumpable"), "1");
     // Only the user's own groups: none of root's.
     for (const std::string &sGroupe : tabLignes(std::regex_replace(sChampEtat(sEtat, "groups"), std::regex(","), "\n")))
         EXPECT_EQ(sGroupe, sGid);
