@@ -301,12 +301,15 @@ bool bServiceDemarre(const CScriptTQL &clScript, const stCONTEXTESCRIPT &stConte
     // Held while the thread starts, so that its first wait sees it registered.
     std::lock_guard<std::mutex> clVerrou(s.clVerrou);
     s.bArret = false;
+    // Recorded before the thread exists, so that it comes before anything the script records.
+    Enregistre("ServiceStarted()");
     pthread_t hThread;
-    if (!_beginthreadex(nullptr, 0, ExecuteService, nullptr, 0, &hThread))
+    if (!_beginthreadex(nullptr, 0, ExecuteService, nullptr, 0, &hThread)) {
+        Enregistre("ServiceStartFailed()");
         return false;
+    }
     s.hThread = hThread;
     s.bThread = true;
-    Enregistre("ServiceStarted()");
     return true;
 }
 
