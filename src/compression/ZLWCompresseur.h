@@ -42,19 +42,12 @@ private:
         uint32_t dwLongueur;
     };
 
-    // Encoder lookup slot: the string's key (generation << 24 | prefix << 8
-    // | byte) and the key of its extensions without their byte
-    // (generation << 24 | code << 8).
-    struct _stENTREE {
-        uint32_t dwCle;
-        uint32_t dwSuite;
-    };
-
     bool _bAlloueTables(bool withHash, uint32_t bits = 0);
     void _RAZDico(bool withHash);
     void _Term();
 
-    _stENTREE *m_pstTable;       // encoder: strings looked up by a hash of their bytes
+    uint16_t *m_pwTable;         // encoder: codes of the strings, by a hash of their bytes
+    uint32_t *m_pdwCles;         // encoder: prefix << 8 | byte of each code
     uint32_t *m_pdwOccupe;       // encoder: taken slots of the 131072-slot hashed dictionary
     _stCHAINE *m_pstChaines;     // decoder
     uint32_t m_dwLargeur;        // code width, 9..16

@@ -141,7 +141,11 @@ bool CHashBase::bSupprimeDYN(void *key)
 
 void CHashBase::SupprimeCourant(int *bucket, void **value, void **key)
 {
+    if (!value)
+        return;
     *value = nullptr;
+    if (!bucket)
+        return;
     if (*bucket < 0)
         *bucket = 0;
     for (; *bucket < m_nNbListe; ++*bucket) {

@@ -32,7 +32,7 @@ bool bTooLong(size_t n)
 namespace tqfiles {
 
 int nFindFirstRaw(const std::string &sDirectory, const std::string &sPattern,
-                  _stXFINDDATA *pstData, uint32_t dwRequired, uint32_t dwExcluded)
+                  _stXFINDDATA *pstData, uint32_t dwRequired, uint32_t dwExcluded, bool bTypeOnly)
 {
     if (!pstData) {
         errno = EINVAL;
@@ -51,10 +51,10 @@ int nFindFirstRaw(const std::string &sDirectory, const std::string &sPattern,
     pstData->pDir = opendir(sDirectory.c_str());
     if (!pstData->pDir)
         return -1;
-    return nFindNextRaw(pstData);
+    return nFindNextRaw(pstData, bTypeOnly);
 }
 
-int nFindNextRaw(_stXFINDDATA *pstData)
+int nFindNextRaw(_stXFINDDATA *pstData, bool bTypeOnly)
 {
     if (!pstData || !pstData->pDir) {
         errno = EBADF;
@@ -84,17 +84,24 @@ int nFindNextRaw(_stXFINDDATA *pstData)
                 (pstData->dwExcluded & XATTRIBUTE_DIRECTORY & dwType))
                 continue;
         }
-        struct stat64 st;
-        if (fstatat64(fdDir, pszName, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // gone since the directory was read
-        uint32_t dw = static_cast<uint32_t>(st.st_mode) & 0xE1FF;
+        uint32_t dw;
+        int64_t oSize = 0;
+        if (bTypeOnly && pe->d_type != DT_UNKNOWN) {
+            dw = DTTOIF(pe->d_type) & 0xE000;
+        } else {
+            struct stat64 st;
+            if (fstatat64(fdDir, pszName, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // gone since the directory was read
+            dw = static_cast<uint32_t>(st.st_mode) & 0xE1FF;
+            oSize = st.st_size;
+        }
         if (pszName[0] == '.')
             dw |= XATTRIBUTE_HIDDEN;
         if ((dw & pstData->dwRequired) != pstData->dwRequired || (dw & pstData->dwExcluded) != 0)
             continue;
         CopyOut(pstData->szName, pszName);
         pstData->dwAttributes = dw;
-        pstData->oSize = st.st_size;
+        pstData->oSize = oSize;
         return 1;
     }
 }
@@ -189,10 +196,11 @@ bool bWalkRaw(const std::string &sDirectory, const std::string &sPattern,
         nSlash == std::string::npos ? sDirectory : sDirectory + sPattern.substr(0, nSlash + 1);
     const std::string sName = nSlash == std::string::npos ? sPattern : sPattern.substr(nSlash + 1);
     _stXFINDDATA st;
-    int n = nFindFirstRaw(sSearched, sName, &st, dwRequired, dwExcluded);
+    // Only the directory bit is tested here: the entry's type is enough.
+    int n = nFindFirstRaw(sSearched, sName, &st, dwRequired, dwExcluded, true);
     if (n < 0 && nSlash != std::string::npos && errno == ENOENT)
         n = 0; // that part is simply absent from this directory
-    for (; n > 0; n = nFindNextRaw(&st)) {
+    for (; n > 0; n = nFindNextRaw(&st, true)) {
         if (bDirectoriesOnly && !bIsRealDirectory(st))
             continue;
         std::string sPath = sSearched + st.szName;
@@ -209,8 +217,8 @@ bool bWalkRaw(const std::string &sDirectory, const std::string &sPattern,
     if (!bRecurse)
         return true;
 
-    for (n = nFindFirstRaw(sDirectory, "*", &st, XATTRIBUTE_DIRECTORY, 0); n > 0;
-         n = nFindNextRaw(&st)) {
+    for (n = nFindFirstRaw(sDirectory, "*", &st, XATTRIBUTE_DIRECTORY, 0, true); n > 0;
+         n = nFindNextRaw(&st, true)) {
         if (!bIsRealDirectory(st))
             continue;
         std::string sSub = sDirectory + st.szName + "/";

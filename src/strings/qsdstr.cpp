@@ -14,13 +14,6 @@ alignas(4) const char ChaineVide[4] = {0, 0, 0, 0};
 
 // ---- Blocks --------------------------------------------------------------------
 
-void CQSValeurBase::s_ReleaseStrMem(unsigned char* p) {
-    if (!p) return;
-    _stQSDENTETE* e = QSD_pEntete(p);
-    int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
-    if (n == 0) e->pProprietaire->vReleaseStrMem(p);
-}
-
 int CQSValeurBase::s_nGetTypeAUB(const unsigned char* p) {
     if (!p) return QSD_TYPE_TEXTE;
     unsigned g = QSD_pEntete(p)->dwFlags & QSD_GENRE_MASQUE;
@@ -308,6 +301,18 @@ int CQSDSTRBase::nConcatI4(int n) {
 
 int CQSDSTRBase::nConcat(const char* s, unsigned nLen) {
     if (!s || !nLen) return QSD_OK;
+    if (_pData) {
+        // The common case: a private block with room, a source from elsewhere.
+        _stQSDENTETE* e = QSD_pEntete(_pData);
+        uint64_t nTotal = uint64_t{e->nUtilise} + nLen;
+        if (e->nRef < 2 && nTotal <= e->nCapacite && !QSD_bDansBloc(_pData, s)) {
+            memcpy(_pData + e->nUtilise, s, nLen);
+            memset(_pData + nTotal, 0, 4);
+            e->nUtilise = static_cast<unsigned>(nTotal);
+            e->dwFlags &= ~QSD_MARQUEUR_FIN;
+            return QSD_OK;
+        }
+    }
     if (!_pData) return nAssign(s, nLen);
     stQSDMORCEAU m = {s, nLen};
     return _nAjoute(&m, 1, false, 0, QSD_GENRE_TEXTE, true);

@@ -125,18 +125,33 @@ public:
 
     // Capacity given to a request of r bytes on a block of capacity c (0: new
     // block), kept at or below QSD_LONGUEUR_MAX.
-    static unsigned s_nCalculeCapacite(unsigned nLen, unsigned nCapacite);
+    static unsigned s_nCalculeCapacite(unsigned nLen, unsigned nCapacite) {
+        if (nLen <= QSD_CLASSE_PETITE) return QSD_CLASSE_PETITE;
+        if (nLen <= QSD_CLASSE_MOYENNE) return QSD_CLASSE_MOYENNE;
+        if (nCapacite >= nLen) return nCapacite;
+        return __nCalculeLongueurAllocation(nLen, nCapacite);
+    }
     static unsigned __nCalculeLongueurAllocation(unsigned r, unsigned c);
 
     // The current allocator, made on first use.
-    static CStrMemAlloc* s_pclCourant();
+    static CStrMemAlloc* s_pclCourant() {
+        CStrMemAlloc* p = ms_pclAllocateur;
+        return p ? p : s_pclCree();
+    }
 
     static CStrMemAlloc* ms_pclAllocateur;
     static bool ms_bAllocateurExterne;
 
 protected:
     // The cache that takes and gives blocks for the calling thread, or null.
-    CStrMemCache* _pCacheCourant();
+    CStrMemCache* _pCacheCourant() {
+        int* pb = gpbMTEnCours;
+        if (!pb) return nullptr;
+        if (__atomic_load_n(pb, __ATOMIC_RELAXED) == 0) return this;
+        if (!gbTLSOk) return nullptr;
+        return static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur));
+    }
+    static CStrMemAlloc* s_pclCree();
 
     const char* _pszModule;
 };
@@ -178,7 +193,13 @@ public:
         if (QSD_bMultiThread()) __atomic_add_fetch(&e->nRef, 1, __ATOMIC_RELAXED);
         else ++e->nRef;
     }
-    static void s_ReleaseStrMem(unsigned char* p);
+    // Drops one reference; the last one hands the block back to its maker.
+    static void s_ReleaseStrMem(unsigned char* p) {
+        if (!p) return;
+        _stQSDENTETE* e = QSD_pEntete(p);
+        int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
+        if (n == 0) e->pProprietaire->vReleaseStrMem(p);
+    }
     static int s_nGetTypeAUB(const unsigned char* p);
     static void s_VerifieTypeAUB(unsigned char* p, int nType);
 

@@ -101,21 +101,6 @@ unsigned CStrMemAlloc::__nCalculeLongueurAllocation(unsigned r, unsigned c) {
     return static_cast<unsigned>(n);
 }
 
-unsigned CStrMemAlloc::s_nCalculeCapacite(unsigned nLen, unsigned nCapacite) {
-    if (nLen <= QSD_CLASSE_PETITE) return QSD_CLASSE_PETITE;
-    if (nLen <= QSD_CLASSE_MOYENNE) return QSD_CLASSE_MOYENNE;
-    if (nCapacite >= nLen) return nCapacite;
-    return __nCalculeLongueurAllocation(nLen, nCapacite);
-}
-
-CStrMemCache* CStrMemAlloc::_pCacheCourant() {
-    int* pb = gpbMTEnCours;
-    if (!pb) return nullptr;
-    if (__atomic_load_n(pb, __ATOMIC_RELAXED) == 0) return this;
-    if (!gbTLSOk) return nullptr;
-    return static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur));
-}
-
 int CStrMemAlloc::vnAllocStrMem(unsigned char** ppHandle, unsigned nLen) {
     if (!ppHandle || nLen > QSD_LONGUEUR_MAX) return QSD_ERR_ALLOC;
     unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
@@ -174,9 +159,7 @@ void CStrMemAlloc::vFreeCacheStrMem(unsigned char* pBloc) {
     if (pBloc) free(pBloc - QSD_TAILLE_ENTETE);
 }
 
-CStrMemAlloc* CStrMemAlloc::s_pclCourant() {
-    CStrMemAlloc* p = ms_pclAllocateur;
-    if (p) return p;
+CStrMemAlloc* CStrMemAlloc::s_pclCree() {
     ms_pclAllocateur = pclPropre();
     ms_bAllocateurExterne = false;
     return ms_pclAllocateur;
