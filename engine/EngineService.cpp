@@ -6,6 +6,7 @@
 #include <grp.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -226,7 +227,7 @@ eSUITE ExecuteEtat(const std::string &, const stCONTEXTESCRIPT &, FILE *, stRESU
                " sid=" + std::to_string(getsid(0)) + " pgid=" + std::to_string(getpgid(0)) +
                " uid=" + std::to_string(getuid()) + "/" + std::to_string(geteuid()) +
                " gid=" + std::to_string(getgid()) + "/" + std::to_string(getegid()) + " groups=" + sGroupes +
-               " cwd=" + szRep + " umask=" + sChampStatus("Umask:") + " core=" + sCore +
+               " cwd=" + szRep + " umask=" + sChampStatus("Umask:") + " core=" + sCore + " dumpable=" + std::to_string(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0)) +
                " fds=" + sDescripteurs() + ")");
     return eSUITE_CONTINUE;
 }
@@ -300,12 +301,15 @@ bool bServiceDemarre(const CScriptTQL &clScript, const stCONTEXTESCRIPT &stConte
     // Held while the thread starts, so that its first wait sees it registered.
     std::lock_guard<std::mutex> clVerrou(s.clVerrou);
     s.bArret = false;
+    // Recorded before the thread exists, so that it comes before anything the script records.
+    Enregistre("ServiceStarted()");
     pthread_t hThread;
-    if (!_beginthreadex(nullptr, 0, ExecuteService, nullptr, 0, &hThread))
+    if (!_beginthreadex(nullptr, 0, ExecuteService, nullptr, 0, &hThread)) {
+        Enregistre("ServiceStartFailed()");
         return false;
+    }
     s.hThread = hThread;
     s.bThread = true;
-    Enregistre("ServiceStarted()");
     return true;
 }
 

@@ -8,7 +8,8 @@
 //   stop [N]            calls the launcher's stop callback with N (0 by default)
 //   log P TEXT          logs TEXT at priority P through the logger the launcher gave
 //   state               records the process state (ids, groups, session, working
-//                       directory, umask, descriptors, core limit) in the call record
+//                       directory, umask, descriptors, core limit, dumpable) in the
+//                       call record
 //   signal TERM|HUP     sends the signal to the script's own thread
 //
 // A service script that reaches its end asks the launcher to stop (reason 0): the

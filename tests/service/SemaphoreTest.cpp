@@ -56,6 +56,7 @@ void GestionnaireVide(int)
 struct stINTERROMPU {
     CTQSem *pclSem;
     int nResultat;
+    long long nDuree;
 };
 
 TEST(TQSem, InterruptedTimedWaitKeepsItsDeadline)
@@ -66,29 +67,30 @@ TEST(TQSem, InterruptedTimedWaitKeepsItsDeadline)
     sigemptyset(&stAction.sa_mask);
     ASSERT_EQ(sigaction(SIGUSR1, &stAction, &stAncienne), 0);
     CTQSem clSem(0, 1);
-    stINTERROMPU stTravail = {&clSem, -1};
-    const auto tDebut = std::chrono::steady_clock::now();
+    stINTERROMPU stTravail = {&clSem, -1, 0};
     pthread_t hThread;
     ASSERT_EQ(pthread_create(
                   &hThread, nullptr,
                   [](void *p) -> void * {
                       stINTERROMPU *pst = static_cast<stINTERROMPU *>(p);
-                      pst->nResultat = pst->pclSem->WaitTimeout(600);
+                      const auto tDebut = std::chrono::steady_clock::now();
+                      pst->nResultat = pst->pclSem->WaitTimeout(300);
+                      pst->nDuree = nMillisecondesDepuis(tDebut);
                       return nullptr;
                   },
                   &stTravail),
               0);
-    for (int i = 0; i < 10; ++i) {
-        usleep(40 * 1000);
+    // Signals for twice the wait: a deadline taken again after each one would end
+    // the wait 300 ms after the last, 900 ms from the start at the earliest.
+    for (int i = 0; i < 20; ++i) {
+        usleep(30 * 1000);
         pthread_kill(hThread, SIGUSR1);
     }
     pthread_join(hThread, nullptr);
-    const long long nDuree = nMillisecondesDepuis(tDebut);
     sigaction(SIGUSR1, &stAncienne, nullptr);
     EXPECT_EQ(stTravail.nResultat, CTQSem::eSEM_DELAI);
-    EXPECT_GE(nDuree, 590);
-    // Restarting the count at each signal would have taken 400 ms + 600 ms at least.
-    EXPECT_LT(nDuree, 990);
+    EXPECT_GE(stTravail.nDuree, 295);
+    EXPECT_LT(stTravail.nDuree, 850);
 }
 
 struct stPOSTEURS {

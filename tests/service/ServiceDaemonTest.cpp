@@ -278,7 +278,7 @@ TEST(ServiceDaemon, ServiceUserRunsTheApplicationWithoutRootIds)
     const gid_t nGid = pstNobody->pw_gid;
     CDemon clDemon;
     ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("data/sub")));
-    ASSERT_TRUE(clDemon.bPoseParametres("[SERVICE]\nUSER=nobody\nDIRECTORY=" + clDemon.sFichier("data") + "\n"));
+    ASSERT_TRUE(clDemon.bPoseParametres("[SERVICE]\nUSER=nobody\nCORE=1\nDIRECTORY=" + clDemon.sFichier("data") + "\n"));
     const pid_t nDemon = nDemarreService(clDemon, "user", "state\nwait_stop\n");
     ASSERT_GT(nDemon, 0);
     ASSERT_TRUE(clDemon.bAttendRecord("State("));
@@ -286,6 +286,9 @@ TEST(ServiceDaemon, ServiceUserRunsTheApplicationWithoutRootIds)
     const std::string sUid = std::to_string(nUid), sGid = std::to_string(nGid);
     EXPECT_EQ(sChampEtat(sEtat, "uid"), sUid + "/" + sUid);
     EXPECT_EQ(sChampEtat(sEtat, "gid"), sGid + "/" + sGid);
+    // Core dumps were asked for: the limit is lifted, and survives the change of user.
+    EXPECT_EQ(sChampEtat(sEtat, "core"), "unlimited");
+    EXPECT_EQ(sChampEtat(sEtat, "dumpable"), "1");
     // Only the user's own groups: none of root's.
     for (const std::string &sGroupe : tabLignes(std::regex_replace(sChampEtat(sEtat, "groups"), std::regex(","), "\n")))
         EXPECT_EQ(sGroupe, sGid);
@@ -392,6 +395,28 @@ TEST(ServiceExample, UnitIsValidAndItsRoadRuns)
     EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "0\n");
     EXPECT_TRUE(clDemon.bJournalContient(6, "tqsample: service started"));
     EXPECT_TRUE(clDemon.bJournalContient(6, "tqsample: service stopping"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServiceDaemon, ScriptInTheDaemonsWorkingDirectoryIsNotTaken)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // A file of that name in /tmp, where the daemon works, and none beside the launcher.
+    const std::string sNom = "tqsvc_cwd_" + std::to_string(getpid());
+    CDemon clDemon(sNom);
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    const std::string sEtranger = "/tmp/" + sNom + ".TQL";
+    ASSERT_TRUE(bEcritFichier(sEtranger, "wait_stop\n"));
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", "cwd"});
+    unlink(sEtranger.c_str());
+    EXPECT_EQ(st.nStatut, 255);
+    EXPECT_TRUE(clDemon.bJournalContient(2, sNom + ".TQL: not beside the executable"));
+    EXPECT_EQ(clDemon.sLigneRecord("ServiceStarted()"), "");
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
 }
 
 } // namespace
