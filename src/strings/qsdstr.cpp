@@ -43,8 +43,10 @@ int CQSValeurBase::_nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, uns
     }
     if (nLen > QSD_LONGUEUR_MAX) return QSD_ERR_LONGUEUR;
     unsigned char* q = nullptr;
-    if (CStrMemAlloc::s_pclCourant()->vnAllocStrMem(&q, static_cast<unsigned>(nLen)) != QSD_OK || !q)
-        return QSD_ERR_ALLOC;
+    CStrMemAlloc* a = CStrMemAlloc::s_pclCourant();
+    int r = a == CStrMemAlloc::ms_pclPropre ? a->CStrMemAlloc::vnAllocStrMem(&q, static_cast<unsigned>(nLen))
+                                            : a->vnAllocStrMem(&q, static_cast<unsigned>(nLen));
+    if (r != QSD_OK || !q) return QSD_ERR_ALLOC;
     _stQSDENTETE* e = QSD_pEntete(q);
     e->dwFlags = dwGenre;
     if (pSrc && nSrc) memcpy(q, pSrc, nSrc);

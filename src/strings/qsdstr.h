@@ -141,6 +141,9 @@ public:
 
     static CStrMemAlloc* ms_pclAllocateur;
     static bool ms_bAllocateurExterne;
+    // The process's own allocator, of exactly this class: calls to it need no
+    // virtual dispatch.
+    static CStrMemAlloc* ms_pclPropre;
 
 protected:
     // The cache that takes and gives blocks for the calling thread, or null.
@@ -198,7 +201,10 @@ public:
         if (!p) return;
         _stQSDENTETE* e = QSD_pEntete(p);
         int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
-        if (n == 0) e->pProprietaire->vReleaseStrMem(p);
+        if (n != 0) return;
+        CStrMemAlloc* a = e->pProprietaire;
+        if (a == CStrMemAlloc::ms_pclPropre) a->CStrMemAlloc::vReleaseStrMem(p);
+        else a->vReleaseStrMem(p);
     }
     static int s_nGetTypeAUB(const unsigned char* p);
     static void s_VerifieTypeAUB(unsigned char* p, int nType);

@@ -10,6 +10,7 @@ pthread_key_t gdwIndexRecycleur = 0;
 int gbTLSOk = 0;
 
 CStrMemAlloc* CStrMemAlloc::ms_pclAllocateur = nullptr;
+CStrMemAlloc* CStrMemAlloc::ms_pclPropre = nullptr;
 bool CStrMemAlloc::ms_bAllocateurExterne = false;
 
 namespace {
@@ -17,11 +18,9 @@ namespace {
 // The process's own allocator. Blocks return to the allocator that made them,
 // so it is never destroyed: Term and a switch to another allocator only empty
 // its caches, and the next bInit makes it current again.
-CStrMemAlloc* gpclPropre = nullptr;
-
 CStrMemAlloc* pclPropre() {
-    if (!gpclPropre) gpclPropre = new CStrMemAlloc();
-    return gpclPropre;
+    if (!CStrMemAlloc::ms_pclPropre) CStrMemAlloc::ms_pclPropre = new CStrMemAlloc();
+    return CStrMemAlloc::ms_pclPropre;
 }
 
 inline int nClasse(unsigned nCapacite) {
@@ -105,7 +104,8 @@ int CStrMemAlloc::vnAllocStrMem(unsigned char** ppHandle, unsigned nLen) {
     if (!ppHandle || nLen > QSD_LONGUEUR_MAX) return QSD_ERR_ALLOC;
     unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
     unsigned char* p = nullptr;
-    if (CStrMemCache* pCache = _pCacheCourant()) p = pCache->vpRecupere(nCapacite);
+    if (CStrMemCache* pCache = _pCacheCourant())
+        p = pCache == ms_pclPropre ? pCache->CStrMemCache::vpRecupere(nCapacite) : pCache->vpRecupere(nCapacite);
     if (!p) {
         unsigned char* pBrut = static_cast<unsigned char*>(malloc(size_t{nCapacite} + QSD_TAILLE_ENTETE + 4));
         if (!pBrut) return QSD_ERR_ALLOC;
@@ -151,7 +151,7 @@ int CStrMemAlloc::vnReallocStrMem(unsigned char** ppHandle, unsigned nLen) {
 void CStrMemAlloc::vReleaseStrMem(unsigned char* pBloc) {
     if (!pBloc) return;
     CStrMemCache* pCache = _pCacheCourant();
-    if (pCache && pCache->vbAjoute(pBloc)) return;
+    if (pCache && (pCache == ms_pclPropre ? pCache->CStrMemCache::vbAjoute(pBloc) : pCache->vbAjoute(pBloc))) return;
     vFreeCacheStrMem(pBloc);
 }
 
