@@ -266,7 +266,8 @@ public:
     static bool bInit();
     static void Term();
 
-    // Lifecycle and sharing
+    // Lifecycle and sharing. The ...Init forms set up a handle that holds
+    // nothing yet: its previous content is not read, nor released.
     void Assign(const CQSDSTRBase* pAutre, unsigned nLen = static_cast<unsigned>(-1));
     void Take(CQSDSTRBase* pAutre);
     int nAssignInit(const char* s, unsigned nLen);

@@ -19,8 +19,10 @@ namespace {
 // so it is never destroyed: Term and a switch to another allocator only empty
 // its caches, and the next bInit makes it current again.
 CStrMemAlloc* pclPropre() {
-    if (!CStrMemAlloc::ms_pclPropre) CStrMemAlloc::ms_pclPropre = new CStrMemAlloc();
-    return CStrMemAlloc::ms_pclPropre;
+    // Made once, also when the first values are made by several threads.
+    static CStrMemAlloc* const s_p = new CStrMemAlloc();
+    CStrMemAlloc::ms_pclPropre = s_p;
+    return s_p;
 }
 
 inline int nClasse(unsigned nCapacite) {
