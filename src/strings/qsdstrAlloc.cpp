@@ -25,10 +25,6 @@ CStrMemAlloc* pclPropre() {
     return s_p;
 }
 
-inline int nClasse(unsigned nCapacite) {
-    return nCapacite == QSD_CLASSE_PETITE ? 0 : nCapacite == QSD_CLASSE_MOYENNE ? 1 : -1;
-}
-
 // Prepares a block handed out by an allocator; the data area is the string
 // layer's to fill.
 inline void Prepare(unsigned char* p) {
@@ -49,7 +45,7 @@ CStrMemCache::CStrMemCache() : _pListe{nullptr, nullptr}, _nNb{0, 0} {}
 CStrMemCache::~CStrMemCache() { CStrMemCache::vSupprimeTout(); }
 
 unsigned char* CStrMemCache::vpRecupere(unsigned nCapacite) {
-    int i = nClasse(nCapacite);
+    int i = _s_nClasseBloc(nCapacite);
     if (i < 0 || !_pListe[i]) return nullptr;
     unsigned char* p = _pListe[i];
     _pListe[i] = QSD_pEntete(p)->pSuivant;
@@ -59,7 +55,7 @@ unsigned char* CStrMemCache::vpRecupere(unsigned nCapacite) {
 
 int CStrMemCache::vbAjoute(unsigned char* pBloc) {
     if (!pBloc) return 0;
-    int i = nClasse(QSD_pEntete(pBloc)->nCapacite);
+    int i = _s_nClasseBloc(QSD_pEntete(pBloc)->nCapacite);
     if (i < 0 || _nNb[i] >= QSD_CACHE_MAX) return 0;
     QSD_pEntete(pBloc)->pSuivant = _pListe[i];
     _pListe[i] = pBloc;
@@ -78,7 +74,7 @@ void CStrMemCache::vSupprimeTout() {
 }
 
 unsigned CStrMemCache::nGetNbBlocs(unsigned nCapacite) const {
-    int i = nClasse(nCapacite);
+    int i = _s_nClasseBloc(nCapacite);
     return i < 0 ? 0 : _nNb[i];
 }
 
@@ -154,7 +150,8 @@ void CStrMemAlloc::vReleaseStrMem(unsigned char* pBloc) {
     if (!pBloc) return;
     CStrMemCache* pCache = _pCacheCourant();
     if (pCache && (pCache == ms_pclPropre ? pCache->CStrMemCache::vbAjoute(pBloc) : pCache->vbAjoute(pBloc))) return;
-    vFreeCacheStrMem(pBloc);
+    if (this == ms_pclPropre) CStrMemAlloc::vFreeCacheStrMem(pBloc);
+    else vFreeCacheStrMem(pBloc);
 }
 
 void CStrMemAlloc::vFreeCacheStrMem(unsigned char* pBloc) {
