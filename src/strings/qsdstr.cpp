@@ -43,8 +43,16 @@ int CQSValeurBase::_nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, uns
     }
     if (nLen > QSD_LONGUEUR_MAX) return QSD_ERR_LONGUEUR;
     unsigned char* q = nullptr;
-    if (CStrMemAlloc::s_pclCourant()->vnAllocStrMem(&q, static_cast<unsigned>(nLen)) != QSD_OK || !q)
+    CStrMemAlloc* a = CStrMemAlloc::s_pclCourant();
+    const unsigned n = static_cast<unsigned>(nLen);
+    if (a == CStrMemAlloc::ms_pclPropre) {
+        // Everything the allocator would prepare is written below.
+        q = a->pPrendLocal(n);
+        if (q) QSD_pEntete(q)->nRef = 1;
+        else if (a->CStrMemAlloc::vnAllocStrMem(&q, n) != QSD_OK || !q) return QSD_ERR_ALLOC;
+    } else if (a->vnAllocStrMem(&q, n) != QSD_OK || !q) {
         return QSD_ERR_ALLOC;
+    }
     _stQSDENTETE* e = QSD_pEntete(q);
     e->dwFlags = dwGenre;
     if (pSrc && nSrc) memcpy(q, pSrc, nSrc);

@@ -18,6 +18,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 
 #include "strings/Tstring.h"
@@ -108,6 +109,30 @@ public:
     unsigned nGetNbBlocs(unsigned nCapacite) const;
 
 protected:
+    // The list a request of nLen bytes (or a block of capacity nCapacite)
+    // belongs to, or -1.
+    static int _s_nClasseDemande(unsigned nLen) {
+        return nLen <= QSD_CLASSE_PETITE ? 0 : nLen <= QSD_CLASSE_MOYENNE ? 1 : -1;
+    }
+    static int _s_nClasseBloc(unsigned nCapacite) {
+        return nCapacite == QSD_CLASSE_PETITE ? 0 : nCapacite == QSD_CLASSE_MOYENNE ? 1 : -1;
+    }
+    unsigned char* _pPrend(int i) {
+        unsigned char* p = _pListe[i];
+        if (p) {
+            _pListe[i] = QSD_pEntete(p)->pSuivant;
+            --_nNb[i];
+        }
+        return p;
+    }
+    bool _bDepose(int i, unsigned char* p) {
+        if (_nNb[i] >= QSD_CACHE_MAX) return false;
+        QSD_pEntete(p)->pSuivant = _pListe[i];
+        _pListe[i] = p;
+        ++_nNb[i];
+        return true;
+    }
+
     unsigned char* _pListe[2];
     unsigned _nNb[2];
 };
@@ -139,8 +164,36 @@ public:
         return p ? p : s_pclCree();
     }
 
+    // Hot paths of the process's own allocator, called only on it: a block of
+    // its one-thread cache (host flag at 0), no dispatch, lock nor atomic;
+    // null when the cache is not in use or has none.
+    unsigned char* pPrendLocal(unsigned nLen) {
+        int* pb = gpbMTEnCours;
+        if (!pb || __atomic_load_n(pb, __ATOMIC_RELAXED) != 0) return nullptr;
+        int i = _s_nClasseDemande(nLen);
+        return i < 0 ? nullptr : _pPrend(i);
+    }
+    // Takes back a released block: into the one-thread cache when there is
+    // room, else to malloc when no cache is in use; the other cases go the
+    // general way.
+    void RendLocal(unsigned char* p) {
+        int* pb = gpbMTEnCours;
+        if (!pb) {
+            free(p - QSD_TAILLE_ENTETE);
+            return;
+        }
+        if (__atomic_load_n(pb, __ATOMIC_RELAXED) == 0) {
+            int i = _s_nClasseBloc(QSD_pEntete(p)->nCapacite);
+            if (i >= 0 && _bDepose(i, p)) return;
+        }
+        CStrMemAlloc::vReleaseStrMem(p);
+    }
+
     static CStrMemAlloc* ms_pclAllocateur;
     static bool ms_bAllocateurExterne;
+    // The process's own allocator, of exactly this class: calls to it need no
+    // virtual dispatch.
+    static CStrMemAlloc* ms_pclPropre;
 
 protected:
     // The cache that takes and gives blocks for the calling thread, or null.
@@ -198,7 +251,10 @@ public:
         if (!p) return;
         _stQSDENTETE* e = QSD_pEntete(p);
         int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
-        if (n == 0) e->pProprietaire->vReleaseStrMem(p);
+        if (n != 0) return;
+        CStrMemAlloc* a = e->pProprietaire;
+        if (a == CStrMemAlloc::ms_pclPropre) a->RendLocal(p);
+        else a->vReleaseStrMem(p);
     }
     static int s_nGetTypeAUB(const unsigned char* p);
     static void s_VerifieTypeAUB(unsigned char* p, int nType);
@@ -260,7 +316,8 @@ public:
     static bool bInit();
     static void Term();
 
-    // Lifecycle and sharing
+    // Lifecycle and sharing. The ...Init forms set up a handle that holds
+    // nothing yet: its previous content is not read, nor released.
     void Assign(const CQSDSTRBase* pAutre, unsigned nLen = static_cast<unsigned>(-1));
     void Take(CQSDSTRBase* pAutre);
     int nAssignInit(const char* s, unsigned nLen);

@@ -10,6 +10,7 @@ pthread_key_t gdwIndexRecycleur = 0;
 int gbTLSOk = 0;
 
 CStrMemAlloc* CStrMemAlloc::ms_pclAllocateur = nullptr;
+CStrMemAlloc* CStrMemAlloc::ms_pclPropre = nullptr;
 bool CStrMemAlloc::ms_bAllocateurExterne = false;
 
 namespace {
@@ -17,15 +18,11 @@ namespace {
 // The process's own allocator. Blocks return to the allocator that made them,
 // so it is never destroyed: Term and a switch to another allocator only empty
 // its caches, and the next bInit makes it current again.
-CStrMemAlloc* gpclPropre = nullptr;
-
 CStrMemAlloc* pclPropre() {
-    if (!gpclPropre) gpclPropre = new CStrMemAlloc();
-    return gpclPropre;
-}
-
-inline int nClasse(unsigned nCapacite) {
-    return nCapacite == QSD_CLASSE_PETITE ? 0 : nCapacite == QSD_CLASSE_MOYENNE ? 1 : -1;
+    // Made once, also when the first values are made by several threads.
+    static CStrMemAlloc* const s_p = new CStrMemAlloc();
+    CStrMemAlloc::ms_pclPropre = s_p;
+    return s_p;
 }
 
 // Prepares a block handed out by an allocator; the data area is the string
@@ -48,7 +45,7 @@ CStrMemCache::CStrMemCache() : _pListe{nullptr, nullptr}, _nNb{0, 0} {}
 CStrMemCache::~CStrMemCache() { CStrMemCache::vSupprimeTout(); }
 
 unsigned char* CStrMemCache::vpRecupere(unsigned nCapacite) {
-    int i = nClasse(nCapacite);
+    int i = _s_nClasseBloc(nCapacite);
     if (i < 0 || !_pListe[i]) return nullptr;
     unsigned char* p = _pListe[i];
     _pListe[i] = QSD_pEntete(p)->pSuivant;
@@ -58,7 +55,7 @@ unsigned char* CStrMemCache::vpRecupere(unsigned nCapacite) {
 
 int CStrMemCache::vbAjoute(unsigned char* pBloc) {
     if (!pBloc) return 0;
-    int i = nClasse(QSD_pEntete(pBloc)->nCapacite);
+    int i = _s_nClasseBloc(QSD_pEntete(pBloc)->nCapacite);
     if (i < 0 || _nNb[i] >= QSD_CACHE_MAX) return 0;
     QSD_pEntete(pBloc)->pSuivant = _pListe[i];
     _pListe[i] = pBloc;
@@ -77,7 +74,7 @@ void CStrMemCache::vSupprimeTout() {
 }
 
 unsigned CStrMemCache::nGetNbBlocs(unsigned nCapacite) const {
-    int i = nClasse(nCapacite);
+    int i = _s_nClasseBloc(nCapacite);
     return i < 0 ? 0 : _nNb[i];
 }
 
@@ -105,7 +102,8 @@ int CStrMemAlloc::vnAllocStrMem(unsigned char** ppHandle, unsigned nLen) {
     if (!ppHandle || nLen > QSD_LONGUEUR_MAX) return QSD_ERR_ALLOC;
     unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
     unsigned char* p = nullptr;
-    if (CStrMemCache* pCache = _pCacheCourant()) p = pCache->vpRecupere(nCapacite);
+    if (CStrMemCache* pCache = _pCacheCourant())
+        p = pCache == ms_pclPropre ? pCache->CStrMemCache::vpRecupere(nCapacite) : pCache->vpRecupere(nCapacite);
     if (!p) {
         unsigned char* pBrut = static_cast<unsigned char*>(malloc(size_t{nCapacite} + QSD_TAILLE_ENTETE + 4));
         if (!pBrut) return QSD_ERR_ALLOC;
@@ -151,8 +149,9 @@ int CStrMemAlloc::vnReallocStrMem(unsigned char** ppHandle, unsigned nLen) {
 void CStrMemAlloc::vReleaseStrMem(unsigned char* pBloc) {
     if (!pBloc) return;
     CStrMemCache* pCache = _pCacheCourant();
-    if (pCache && pCache->vbAjoute(pBloc)) return;
-    vFreeCacheStrMem(pBloc);
+    if (pCache && (pCache == ms_pclPropre ? pCache->CStrMemCache::vbAjoute(pBloc) : pCache->vbAjoute(pBloc))) return;
+    if (this == ms_pclPropre) CStrMemAlloc::vFreeCacheStrMem(pBloc);
+    else vFreeCacheStrMem(pBloc);
 }
 
 void CStrMemAlloc::vFreeCacheStrMem(unsigned char* pBloc) {
