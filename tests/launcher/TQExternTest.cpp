@@ -551,6 +551,43 @@ TEST_F(TQExtern, RunawayScriptsEndWithAnError)
     }
 }
 
+TEST_F(TQExtern, HostContextsAndContextsThatOutliveTheEngine)
+{
+    ASSERT_EQ(nTQInitFromName(sMoteur("record").c_str(), nullptr), TQ_OK);
+    // A context of the host's own making, with its own records.
+    _stQSEVALEURRETOUR stValeur = {};
+    _stQSEERREUR stErreur = {};
+    _stQSECONTEXTE stCtx = {};
+    stCtx.pValeurRetour = &stValeur;
+    stCtx.pErreur = &stErreur;
+    EXPECT_EQ(pTQSetContexte(&stCtx), &gstQSELocalCtx);
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("\"a\" + 1")), TQ_OK);
+    EXPECT_STREQ(stValeur.pszValeur, "a1");
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("nothing")), TQ_ERR_VARIABLE);
+    EXPECT_EQ(stErreur.nCode, TQ_ERR_VARIABLE);
+    EXPECT_EQ(pTQSetContexte(nullptr), &stCtx);
+    EXPECT_EQ(nTQGetLastError(), 0); // the own context saw none of it
+    // Errors stay in the context that made them.
+    _stQSECONTEXTE *pCtx = pTQMTInitThread();
+    ASSERT_NE(pCtx, nullptr);
+    EXPECT_EQ(nTQMTAppelle(pCtx, TQ_TEXTE("none"), 0, 0, 0), TQ_ERR_PROCEDURE);
+    EXPECT_EQ(nTQMTGetLastError(pCtx), TQ_ERR_PROCEDURE);
+    EXPECT_EQ(nTQGetLastError(), 0);
+    EXPECT_EQ(TQMTRepriseErreur(pCtx), TQ_OK);
+    EXPECT_EQ(nTQMTGetLastError(pCtx), 0);
+    // A context terminated after the engine is gone is still freed, without the engine.
+    TQTerm();
+    VideRecord();
+    TQMTTermThread(pCtx);
+    EXPECT_TRUE(tabRecord().empty());
+    // Initialised again, the host's context (holding a stale engine pointer) still works.
+    ASSERT_EQ(nTQInitFromName(sMoteur("record").c_str(), nullptr), TQ_OK);
+    pTQSetContexte(&stCtx);
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("2 * 3")), TQ_OK);
+    EXPECT_EQ(stValeur.nValeur, 6);
+    pTQSetContexte(nullptr);
+}
+
 TEST_F(TQExtern, ThreadsWithTheirOwnContexts)
 {
     ASSERT_EQ(nTQInitFromName(sMoteur().c_str(), nullptr), TQ_OK);
