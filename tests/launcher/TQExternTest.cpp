@@ -238,6 +238,9 @@ TEST_F(TQExtern, InitialisationOutcomes)
         EXPECT_EQ(dlopen(sMoteur(st.sVariante).c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
         std::vector<std::string> tab = tabRecord();
         EXPECT_EQ(std::count(tab.begin(), tab.end(), "TermLibrary()"), st.bTermLibrary ? 1 : 0);
+        // Nothing of a closed engine stays in the own context.
+        EXPECT_EQ(gstQSELocalCtx.pMoteur, nullptr);
+        EXPECT_EQ(gstQSELocalErreur.pszTexte, nullptr);
     }
     EXPECT_EQ(nTQInitFromName(m_clRep.sFichier("absent.so").c_str(), nullptr), TQ_ERR_LIBRAIRIE);
     EXPECT_EQ(nTQInitFromName(nullptr, nullptr), TQ_ERR_LIBRAIRIE);
