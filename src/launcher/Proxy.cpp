@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -93,9 +94,13 @@ bool CProxyDll::bLoad(const char *pszNom, CXError *pclErreur, const char *pszRep
         hNouveau = hOuvre(szRepExe, pszNom, pclErreur, szChemin);
         if (!hNouveau) {
             char szCourant[MAX_PATH] = "";
-            if (!getcwd(szCourant, sizeof(szCourant)))
-                szCourant[0] = '\0';
-            hNouveau = hOuvre(szCourant, pszNom, pclErreur, szChemin);
+            if (getcwd(szCourant, sizeof(szCourant))) {
+                hNouveau = hOuvre(szCourant, pszNom, pclErreur, szChemin);
+            } else {
+                // An unknown directory is not the root: nothing is opened there.
+                std::string sRaison = std::string("current directory unknown: ") + strerror(errno);
+                _AddErreurChargement(pclErreur, sRaison.c_str(), pszNom);
+            }
         }
         if (!hNouveau)
             return false;
