@@ -143,11 +143,11 @@ int nInitDepuisChemin(const char *pszChemin, void *pDonnees)
     CVerrou clVerrou;
     if (ghDLLVM)
         return TQ_OK;
-    if (!pszChemin || !*pszChemin)
-        return TQ_ERR_LIBRAIRIE;
-    HINSTANCE h = dlopen(pszChemin, RTLD_NOW);
+    // No path is not the main program (dlopen(NULL)); either way no library opened,
+    // and the initialisation answers that as it does for a null handle.
+    HINSTANCE h = pszChemin && *pszChemin ? dlopen(pszChemin, RTLD_NOW) : nullptr;
     if (!h)
-        return TQ_ERR_LIBRAIRIE;
+        return __nTQInitVM(nullptr, pDonnees, gdwOptionInit);
     int nResultat = __nTQInitVM(h, pDonnees, gdwOptionInit);
     if (nResultat != TQ_OK) {
         // What it opened, a failed initialisation closes.

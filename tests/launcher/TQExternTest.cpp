@@ -242,9 +242,18 @@ TEST_F(TQExtern, InitialisationOutcomes)
         EXPECT_EQ(gstQSELocalCtx.pMoteur, nullptr);
         EXPECT_EQ(gstQSELocalErreur.pszTexte, nullptr);
     }
-    EXPECT_EQ(nTQInitFromName(m_clRep.sFichier("absent.so").c_str(), nullptr), TQ_ERR_LIBRAIRIE);
-    EXPECT_EQ(nTQInitFromName(nullptr, nullptr), TQ_ERR_LIBRAIRIE);
+    // A library that does not open: 2, and the own context is current again, as
+    // with a null handle.
+    _stQSECONTEXTE stHote = {};
+    const std::string sAbsent = m_clRep.sFichier("absent.so");
+    for (const char *pszChemin : {sAbsent.c_str(), static_cast<const char *>(nullptr), ""}) {
+        pTQSetContexte(&stHote);
+        EXPECT_EQ(nTQInitFromName(pszChemin, nullptr), TQ_ERR_LIBRAIRIE);
+        EXPECT_EQ(pTQGetContexte(), &gstQSELocalCtx);
+    }
+    pTQSetContexte(&stHote);
     EXPECT_EQ(nTQInitFromInstance(nullptr, nullptr), TQ_ERR_LIBRAIRIE);
+    EXPECT_EQ(pTQGetContexte(), &gstQSELocalCtx);
 }
 
 TEST_F(TQExtern, InitialisationRecordOptionsAndSecondInit)
