@@ -91,7 +91,10 @@ bool CProxyDll::bLoad(const char *pszNom, CXError *pclErreur, const char *pszRep
         char szRepExe[MAX_PATH + 1] = "";
         GetModuleFileName(nullptr, szExe, MAX_PATH);
         CDiskFile::SplitPath(szExe, szRepExe, nullptr);
-        hNouveau = hOuvre(szRepExe, pszNom, pclErreur, szChemin);
+        if (szRepExe[0])
+            hNouveau = hOuvre(szRepExe, pszNom, pclErreur, szChemin);
+        else
+            _AddErreurChargement(pclErreur, "executable's directory unknown", pszNom);
         if (!hNouveau) {
             char szCourant[MAX_PATH] = "";
             if (getcwd(szCourant, sizeof(szCourant))) {
