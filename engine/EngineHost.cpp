@@ -50,6 +50,7 @@ namespace {
 // The engine's state for one call context: pushed arguments, the storage behind
 // the pointers of its result and error records, its element context.
 struct stETATCTX {
+    const _stQSECONTEXTE *pContexte; // its owner: a stale pointer in another context is not taken
     std::vector<stVALEURH> tabPile;
     std::string sTexteResultat;
     std::string sOctetsResultat;
@@ -133,9 +134,10 @@ stETATCTX *pstEtat(_stQSECONTEXTE *pContexte)
 {
     stETATHOTE &h = gstHote();
     stETATCTX *p = static_cast<stETATCTX *>(pContexte->pMoteur);
-    if (p && h.setEtats.count(p))
+    if (p && h.setEtats.count(p) && p->pContexte == pContexte)
         return p;
     p = new stETATCTX;
+    p->pContexte = pContexte;
     h.setEtats.insert(p);
     pContexte->pMoteur = p;
     return p;
@@ -449,7 +451,7 @@ TQEH_OPTIONNELLE int nQSEOPMT(_stQSECONTEXTE *pContexte, uint32_t dwOperation)
     }
     if (dwOperation == TQ_OPMT_FIN) {
         stETATCTX *p = static_cast<stETATCTX *>(pContexte->pMoteur);
-        if (p && h.setEtats.erase(p))
+        if (p && h.setEtats.count(p) && p->pContexte == pContexte && h.setEtats.erase(p))
             delete p;
         pContexte->pMoteur = nullptr;
         return TQ_OK;

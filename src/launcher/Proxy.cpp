@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -90,12 +91,19 @@ bool CProxyDll::bLoad(const char *pszNom, CXError *pclErreur, const char *pszRep
         char szRepExe[MAX_PATH + 1] = "";
         GetModuleFileName(nullptr, szExe, MAX_PATH);
         CDiskFile::SplitPath(szExe, szRepExe, nullptr);
-        hNouveau = hOuvre(szRepExe, pszNom, pclErreur, szChemin);
+        if (szRepExe[0])
+            hNouveau = hOuvre(szRepExe, pszNom, pclErreur, szChemin);
+        else
+            _AddErreurChargement(pclErreur, "executable's directory unknown", pszNom);
         if (!hNouveau) {
             char szCourant[MAX_PATH] = "";
-            if (!getcwd(szCourant, sizeof(szCourant)))
-                szCourant[0] = '\0';
-            hNouveau = hOuvre(szCourant, pszNom, pclErreur, szChemin);
+            if (getcwd(szCourant, sizeof(szCourant))) {
+                hNouveau = hOuvre(szCourant, pszNom, pclErreur, szChemin);
+            } else {
+                // An unknown directory is not the root: nothing is opened there.
+                std::string sRaison = std::string("current directory unknown: ") + strerror(errno);
+                _AddErreurChargement(pclErreur, sRaison.c_str(), pszNom);
+            }
         }
         if (!hNouveau)
             return false;

@@ -123,6 +123,14 @@ void TermineLibrairie(HINSTANCE hLibrairie)
         pfnTermLibrary();
 }
 
+// The engine's per-context state and what the records point at belong to the
+// engine that goes (or never came to be used).
+void OublieMoteur(_stQSECONTEXTE *pContexte)
+{
+    VideRecords(pContexte);
+    pContexte->pMoteur = nullptr;
+}
+
 void MarqueValide(_stQSECONTEXTE *pContexte)
 {
     pContexte->wDebut = TQ_QSE_DEBUT;
@@ -135,11 +143,11 @@ int nInitDepuisChemin(const char *pszChemin, void *pDonnees)
     CVerrou clVerrou;
     if (ghDLLVM)
         return TQ_OK;
-    if (!pszChemin || !*pszChemin)
-        return TQ_ERR_LIBRAIRIE;
-    HINSTANCE h = dlopen(pszChemin, RTLD_NOW);
+    // No path is not the main program (dlopen(NULL)); either way no library opened,
+    // and the initialisation answers that as it does for a null handle.
+    HINSTANCE h = pszChemin && *pszChemin ? dlopen(pszChemin, RTLD_NOW) : nullptr;
     if (!h)
-        return TQ_ERR_LIBRAIRIE;
+        return __nTQInitVM(nullptr, pDonnees, gdwOptionInit);
     int nResultat = __nTQInitVM(h, pDonnees, gdwOptionInit);
     if (nResultat != TQ_OK) {
         // What it opened, a failed initialisation closes.
@@ -214,8 +222,10 @@ int __nTQInitVM(HINSTANCE hLibrairie, void *pDonnees, int dwOptions)
     }
     free(pstInit);
     if (nResultat != TQ_OK) {
-        if (bLibrairieInitialisee)
+        if (bLibrairieInitialisee) {
+            OublieMoteur(&gstQSELocalCtx);
             TermineLibrairie(hLibrairie);
+        }
         return nResultat;
     }
     VideEntrees();
@@ -224,6 +234,7 @@ int __nTQInitVM(HINSTANCE hLibrairie, void *pDonnees, int dwOptions)
         if (!gtabEntrees[i] && i < eENTREE_NB_REQUISES) {
             VideEntrees();
             // The engine initialised; it is not used after all.
+            OublieMoteur(&gstQSELocalCtx);
             TermineLibrairie(hLibrairie);
             return TQ_ERR_ENTREE;
         }
@@ -274,13 +285,9 @@ void TQTerm(void)
     TermineLibrairie(h);
     ghDLLVM = nullptr;
     VideEntrees();
-    // The records and the engine's per-context state belong to the engine that goes.
-    VideRecords(&gstQSELocalCtx);
-    gstQSELocalCtx.pMoteur = nullptr;
-    for (_stQSECONTEXTE *pContexte : gsetContextesMT()) {
-        VideRecords(pContexte);
-        pContexte->pMoteur = nullptr;
-    }
+    OublieMoteur(&gstQSELocalCtx);
+    for (_stQSECONTEXTE *pContexte : gsetContextesMT())
+        OublieMoteur(pContexte);
     if (gbDLLVM)
         dlclose(h);
     gbDLLVM = false;

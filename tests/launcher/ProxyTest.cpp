@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -153,6 +154,28 @@ TEST_F(Proxy, SearchFallsBackToTheCurrentDirectory)
     CXError clDeux;
     EXPECT_FALSE(clVide.bLoad("nothere.so", &clDeux, nullptr, nullptr));
     EXPECT_EQ(clDeux.nGetNbSubError(), 1);
+}
+
+TEST_F(Proxy, UnknownCurrentDirectoryIsNotTheRoot)
+{
+    // A working directory too long for a path buffer: the search must not fall
+    // back to "/" + name.
+    std::string sProfond = m_clRep.sChemin();
+    for (int i = 0; i < 5; ++i) {
+        sProfond += "/" + std::string(60, static_cast<char>('a' + i));
+        ASSERT_EQ(mkdir(sProfond.c_str(), 0700), 0);
+    }
+    char szAvant[4096];
+    ASSERT_NE(getcwd(szAvant, sizeof(szAvant)), nullptr);
+    ASSERT_EQ(chdir(sProfond.c_str()), 0);
+    CXError clErreur;
+    bool bCharge = m_clProxy.bLoad("tqtestnothere.so", &clErreur, nullptr, nullptr);
+    ASSERT_EQ(chdir(szAvant), 0);
+    EXPECT_FALSE(bCharge);
+    ASSERT_EQ(clErreur.nGetNbSubError(), 1);
+    std::string sSysteme = clErreur.pclGetSubError(0)->pszGetSystemErrorMessage();
+    EXPECT_EQ(sSysteme.rfind("/tqtestnothere.so", 0), std::string::npos) << sSysteme;
+    EXPECT_NE(sSysteme.find("current directory"), std::string::npos) << sSysteme;
 }
 
 TEST_F(Proxy, BareAndRefusingLibraries)

@@ -238,10 +238,22 @@ TEST_F(TQExtern, InitialisationOutcomes)
         EXPECT_EQ(dlopen(sMoteur(st.sVariante).c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr);
         std::vector<std::string> tab = tabRecord();
         EXPECT_EQ(std::count(tab.begin(), tab.end(), "TermLibrary()"), st.bTermLibrary ? 1 : 0);
+        // Nothing of a closed engine stays in the own context.
+        EXPECT_EQ(gstQSELocalCtx.pMoteur, nullptr);
+        EXPECT_EQ(gstQSELocalErreur.pszTexte, nullptr);
     }
-    EXPECT_EQ(nTQInitFromName(m_clRep.sFichier("absent.so").c_str(), nullptr), TQ_ERR_LIBRAIRIE);
-    EXPECT_EQ(nTQInitFromName(nullptr, nullptr), TQ_ERR_LIBRAIRIE);
+    // A library that does not open: 2, and the own context is current again, as
+    // with a null handle.
+    _stQSECONTEXTE stHote = {};
+    const std::string sAbsent = m_clRep.sFichier("absent.so");
+    for (const char *pszChemin : {sAbsent.c_str(), static_cast<const char *>(nullptr), ""}) {
+        pTQSetContexte(&stHote);
+        EXPECT_EQ(nTQInitFromName(pszChemin, nullptr), TQ_ERR_LIBRAIRIE);
+        EXPECT_EQ(pTQGetContexte(), &gstQSELocalCtx);
+    }
+    pTQSetContexte(&stHote);
     EXPECT_EQ(nTQInitFromInstance(nullptr, nullptr), TQ_ERR_LIBRAIRIE);
+    EXPECT_EQ(pTQGetContexte(), &gstQSELocalCtx);
 }
 
 TEST_F(TQExtern, InitialisationRecordOptionsAndSecondInit)
@@ -549,6 +561,43 @@ TEST_F(TQExtern, RunawayScriptsEndWithAnError)
         EXPECT_EQ(nTQAppelle(TQ_TEXTE(st.pszProc), 1, 0, 0), st.nCode) << st.pszProc;
         EXPECT_STREQ(pszTQGetLastError(), st.pszTexte);
     }
+}
+
+TEST_F(TQExtern, HostContextsAndContextsThatOutliveTheEngine)
+{
+    ASSERT_EQ(nTQInitFromName(sMoteur("record").c_str(), nullptr), TQ_OK);
+    // A context of the host's own making, with its own records.
+    _stQSEVALEURRETOUR stValeur = {};
+    _stQSEERREUR stErreur = {};
+    _stQSECONTEXTE stCtx = {};
+    stCtx.pValeurRetour = &stValeur;
+    stCtx.pErreur = &stErreur;
+    EXPECT_EQ(pTQSetContexte(&stCtx), &gstQSELocalCtx);
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("\"a\" + 1")), TQ_OK);
+    EXPECT_STREQ(stValeur.pszValeur, "a1");
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("nothing")), TQ_ERR_VARIABLE);
+    EXPECT_EQ(stErreur.nCode, TQ_ERR_VARIABLE);
+    EXPECT_EQ(pTQSetContexte(nullptr), &stCtx);
+    EXPECT_EQ(nTQGetLastError(), 0); // the own context saw none of it
+    // Errors stay in the context that made them.
+    _stQSECONTEXTE *pCtx = pTQMTInitThread();
+    ASSERT_NE(pCtx, nullptr);
+    EXPECT_EQ(nTQMTAppelle(pCtx, TQ_TEXTE("none"), 0, 0, 0), TQ_ERR_PROCEDURE);
+    EXPECT_EQ(nTQMTGetLastError(pCtx), TQ_ERR_PROCEDURE);
+    EXPECT_EQ(nTQGetLastError(), 0);
+    EXPECT_EQ(TQMTRepriseErreur(pCtx), TQ_OK);
+    EXPECT_EQ(nTQMTGetLastError(pCtx), 0);
+    // A context terminated after the engine is gone is still freed, without the engine.
+    TQTerm();
+    VideRecord();
+    TQMTTermThread(pCtx);
+    EXPECT_TRUE(tabRecord().empty());
+    // Initialised again, the host's context (holding a stale engine pointer) still works.
+    ASSERT_EQ(nTQInitFromName(sMoteur("record").c_str(), nullptr), TQ_OK);
+    pTQSetContexte(&stCtx);
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("2 * 3")), TQ_OK);
+    EXPECT_EQ(stValeur.nValeur, 6);
+    pTQSetContexte(nullptr);
 }
 
 TEST_F(TQExtern, ThreadsWithTheirOwnContexts)
