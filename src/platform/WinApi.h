@@ -220,3 +220,26 @@ int MessageBox(HWND hWnd, const char *pszText, const char *pszCaption, UINT nBut
 int MessageBoxW(HWND hWnd, const uint16_t *pszText, const char *pszCaption, UINT nButtons);
 // The text is 16-bit units when bWide is set, else 8-bit.
 int _MessageBox_NO_GUI(const void *pText, const char *pszCaption, UINT nButtons, int bWide);
+
+// ---------------------------------------------------------------------------
+// Threads (WinApiThread.cpp): POSIX threads under the Windows names
+// ---------------------------------------------------------------------------
+
+// Start routine of the thread calls: the POSIX shape.
+typedef void *(*PFN_THREADSTART)(void *pArgument);
+
+#define THREAD_PRIORITY_NORMAL 0
+#define CREATE_SUSPENDED 0x00000004 // accepted and ignored: threads always start at once
+
+// A detached thread; a stack size the system refuses (0 included) leaves the default.
+// Answers the thread identifier, or (uintptr_t)-1 with errno set to the creation error.
+uintptr_t _beginthread(PFN_THREADSTART pfnDebut, unsigned int nTaillePile, void *pArgument);
+// A joinable thread (join it with pthread_join); the identifier also goes to
+// *pIdentifiant when given. Answers the identifier, or 0 on failure.
+uintptr_t _beginthreadex(void *pSecurite, unsigned int nTaillePile, PFN_THREADSTART pfnDebut, void *pArgument,
+                         unsigned int nDrapeaux, pthread_t *pIdentifiant);
+uintptr_t CreateThread(void *pSecurite, size_t nTaillePile, PFN_THREADSTART pfnDebut, void *pArgument,
+                       DWORD nDrapeaux, pthread_t *pIdentifiant);
+// pthread_setschedparam with the time-sharing policy; false with errno set on refusal
+// (that policy takes only priority 0).
+BOOL SetThreadPriority(uintptr_t hThread, int nPriorite);
