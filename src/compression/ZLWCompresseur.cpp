@@ -287,7 +287,8 @@ uint32_t CZLWCompresseur::_dwCompression()
             keys[next] = code << 8 | byte;
         }
         ++next;
-        if (width <= 15 && next > threshold) {
+        // At 16 bits the threshold is 65536, which `next` never passes.
+        if (next > threshold) {
             ++width;
             threshold *= 2;
         }
@@ -462,10 +463,11 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
             strings[next].dwDebut = prevStart;
             strings[next].dwLongueur = prevLength + 1;
             ++next;
-            if (width <= 15 && next >= threshold) {
+            if (next >= threshold) {
+                // Past 16 bits nothing widens: the threshold moves out of reach.
                 ++width;
                 codeMask = codeMask * 2 + 1;
-                threshold *= 2;
+                threshold = width < 16 ? threshold * 2 : UINT32_MAX;
             }
         }
         prevStart = pos;
