@@ -376,7 +376,10 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
     // the buffer is topped up with one 8-byte load and no branch on its
     // fill level.
     auto read = [&](uint32_t &code) {
-        if (__builtin_expect(inEnd - inPos >= 8, 1)) {
+        if (nbBits >= width) {
+            // A refill leaves at least 56 bits: three or four codes follow
+            // without one, a pattern the branch predictor learns.
+        } else if (__builtin_expect(inEnd - inPos >= 8, 1)) {
             bits |= qwLitLE64(in + inPos) << nbBits;
             inPos += (63 - nbBits) >> 3;
             nbBits |= 56;
