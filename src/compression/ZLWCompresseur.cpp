@@ -287,7 +287,8 @@ uint32_t CZLWCompresseur::_dwCompression()
             keys[next] = code << 8 | byte;
         }
         ++next;
-        if (width <= 15 && next > threshold) {
+        // At 16 bits the threshold is 65536, which `next` never passes.
+        if (next > threshold) {
             ++width;
             threshold *= 2;
         }
@@ -375,7 +376,10 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
     // the buffer is topped up with one 8-byte load and no branch on its
     // fill level.
     auto read = [&](uint32_t &code) {
-        if (__builtin_expect(inEnd - inPos >= 8, 1)) {
+        if (nbBits >= width) {
+            // A refill leaves at least 56 bits: three or four codes follow
+            // without one, a pattern the branch predictor learns.
+        } else if (__builtin_expect(inEnd - inPos >= 8, 1)) {
             bits |= qwLitLE64(in + inPos) << nbBits;
             inPos += (63 - nbBits) >> 3;
             nbBits |= 56;
@@ -462,10 +466,11 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
             strings[next].dwDebut = prevStart;
             strings[next].dwLongueur = prevLength + 1;
             ++next;
-            if (width <= 15 && next >= threshold) {
+            if (next >= threshold) {
+                // Past 16 bits nothing widens: the threshold moves out of reach.
                 ++width;
                 codeMask = codeMask * 2 + 1;
-                threshold *= 2;
+                threshold = width < 16 ? threshold * 2 : UINT32_MAX;
             }
         }
         prevStart = pos;
