@@ -35,7 +35,8 @@ if [ -n "$version" ]; then
 fi
 
 # Depends: exactly the packages that own the libraries the programs link (when
-# this machine can tell), and the engine package needs the launcher.
+# this machine can tell: a package of its own architecture whose libraries dpkg
+# knows), and the engine package needs the launcher.
 depends() { dpkg-deb -f "$1" Depends | tr ',' '\n' | sed -E 's/^ +//; s/ .*//; s/:.*//' | grep -v '^$' | sort -u; }
 linked() {
   for b in "$@"; do ldd "$b" 2>/dev/null | awk '$2 == "=>" && $3 ~ /^\// {print $3}'; done | sort -u |
@@ -43,7 +44,7 @@ linked() {
     cut -d: -f1 | sort -u
 }
 want=$(linked "$root"/usr/bin/*)
-if ! grep -q '^?$' <<<"$want"; then
+if [ "$(dpkg-deb -f "${main[0]}" Architecture)" = "$(dpkg --print-architecture)" ] && ! grep -q '^?$' <<<"$want"; then
   [ "$(depends "${main[0]}")" = "$want" ] || fail "tqexe depends on '$(depends "${main[0]}" | xargs)', links '$(xargs <<<"$want")'"
 fi
 depends "${engine[0]}" | grep -qx tqexe || fail "tqexe-reference-engine does not depend on tqexe"
