@@ -108,10 +108,13 @@ bool CHashBase::bRechercheConst(void *key, void **value, void **storedKey) const
 {
     if (m_nNbListe <= 0)
         return false;
-    CCurseurListe curseur(m_pTabListe[_nListe(key)]);
+    // The derived hash and comparison take a non-const table; this search
+    // still moves no cursor and changes no entry.
+    CHashBase *pThis = const_cast<CHashBase *>(this);
+    CCurseurListe curseur(m_pTabListe[pThis->_nListe(key)]);
     for (void *pElem = curseur.pVaSurNumero(0); pElem; pElem = curseur.pVaSuivant()) {
         const _stHASHPAIRE *pPaire = static_cast<const _stHASHPAIRE *>(pElem);
-        if (bCompareCle(pPaire->pCle, key)) {
+        if (pThis->bCompareCle(pPaire->pCle, key)) {
             if (value)
                 *value = pPaire->pValeur;
             if (storedKey)
