@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "platform/XMath.h"
 
 namespace {
 
 const int kTailleMinimaleReduite = 43; // a table never shrinks below this
+const size_t kTailleGrandePage = 2u << 20;
 
 // Smallest number >= n that the primality test accepts.
 int nPremierDepuis(long long n)
@@ -25,7 +28,19 @@ CListeDeBuffer *CHashBase::_pAlloueListes(int bucketCount)
 {
     if (bucketCount <= 0)
         return nullptr;
-    void *p = malloc(static_cast<size_t>(bucketCount) * sizeof(CListeDeBuffer));
+    const size_t nOctets = static_cast<size_t>(bucketCount) * sizeof(CListeDeBuffer);
+    void *p = nullptr;
+    if (nOctets >= kTailleGrandePage) {
+        // A large table is searched at random: on large pages its headers
+        // cost no TLB miss. The kernel may ignore the advice; free() still
+        // releases the block.
+        if (posix_memalign(&p, kTailleGrandePage, nOctets) != 0)
+            p = nullptr;
+        else
+            madvise(p, nOctets, MADV_HUGEPAGE);
+    } else {
+        p = malloc(nOctets);
+    }
     if (!p)
         return nullptr;
     CListeDeBuffer *pListes = static_cast<CListeDeBuffer *>(p);
