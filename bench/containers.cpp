@@ -18,11 +18,11 @@ namespace {
 class CHashEntier : public CHashBase {
 public:
     explicit CHashEntier(int n) : CHashBase(n) {}
-    uint32_t dwCalculeHash(void *key) const override
+    uint32_t dwCalculeHash(void *key) override
     {
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key));
     }
-    bool bCompareCle(void *storedKey, void *key) const override { return storedKey == key; }
+    bool bCompareCle(void *storedKey, void *key) override { return storedKey == key; }
 };
 
 const int kCles = 1000000;

@@ -18,11 +18,11 @@ void Verifie(bool b)
 class CHashFuzz : public CHashBase {
 public:
     CHashFuzz(int n, uint32_t dwMasque) : CHashBase(n), m_dwMasque(dwMasque) {}
-    uint32_t dwCalculeHash(void *key) const override
+    uint32_t dwCalculeHash(void *key) override
     {
         return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(key) * 2654435761u) & m_dwMasque;
     }
-    bool bCompareCle(void *storedKey, void *key) const override { return storedKey == key; }
+    bool bCompareCle(void *storedKey, void *key) override { return storedKey == key; }
 
 private:
     uint32_t m_dwMasque;

@@ -223,8 +223,11 @@ void CListeDeBuffer::SupprimeTout()
 
 int CListeDeBuffer::ExtraitListe(CListeDeBuffer &source, CListeDeBuffer &from, CListeDeBuffer &to)
 {
-    if (&source == this || m_pPremier || m_nTailleElement != source.m_nTailleElement || !from.m_pCourant ||
-        from.m_pCourant == to.m_pCourant)
+    // This list as one of the cursors would get the source's header copied
+    // over the run just moved into it: the run lost, the source's nodes owned
+    // twice.
+    if (&source == this || &from == this || &to == this || m_pPremier ||
+        m_nTailleElement != source.m_nTailleElement || !from.m_pCourant || from.m_pCourant == to.m_pCourant)
         return 0;
     // Both cursors are located on `source` itself: stale or foreign cursors
     // must not unlink nodes of some other list.

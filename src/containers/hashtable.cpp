@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <new>
 
+#include <sys/mman.h>
+
 #include "platform/XMath.h"
 
 namespace {
 
 const int kTailleMinimaleReduite = 43; // a table never shrinks below this
+const size_t kTailleGrandePage = 2u << 20;
 
 // Smallest number >= n that the primality test accepts.
 int nPremierDepuis(long long n)
@@ -25,7 +28,19 @@ CListeDeBuffer *CHashBase::_pAlloueListes(int bucketCount)
 {
     if (bucketCount <= 0)
         return nullptr;
-    void *p = malloc(static_cast<size_t>(bucketCount) * sizeof(CListeDeBuffer));
+    const size_t nOctets = static_cast<size_t>(bucketCount) * sizeof(CListeDeBuffer);
+    void *p = nullptr;
+    if (nOctets >= kTailleGrandePage) {
+        // A large table is searched at random: on large pages its headers
+        // cost no TLB miss. The kernel may ignore the advice; free() still
+        // releases the block.
+        if (posix_memalign(&p, kTailleGrandePage, nOctets) != 0)
+            p = nullptr;
+        else
+            madvise(p, nOctets, MADV_HUGEPAGE);
+    } else {
+        p = malloc(nOctets);
+    }
     if (!p)
         return nullptr;
     CListeDeBuffer *pListes = static_cast<CListeDeBuffer *>(p);
@@ -108,10 +123,13 @@ bool CHashBase::bRechercheConst(void *key, void **value, void **storedKey) const
 {
     if (m_nNbListe <= 0)
         return false;
-    CCurseurListe curseur(m_pTabListe[_nListe(key)]);
+    // The derived hash and comparison take a non-const table; this search
+    // still moves no cursor and changes no entry.
+    CHashBase *pThis = const_cast<CHashBase *>(this);
+    CCurseurListe curseur(m_pTabListe[pThis->_nListe(key)]);
     for (void *pElem = curseur.pVaSurNumero(0); pElem; pElem = curseur.pVaSuivant()) {
         const _stHASHPAIRE *pPaire = static_cast<const _stHASHPAIRE *>(pElem);
-        if (bCompareCle(pPaire->pCle, key)) {
+        if (pThis->bCompareCle(pPaire->pCle, key)) {
             if (value)
                 *value = pPaire->pValeur;
             if (storedKey)

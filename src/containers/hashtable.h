@@ -21,9 +21,11 @@ public:
     CHashBase(const CHashBase &) = delete;
     CHashBase &operator=(const CHashBase &) = delete;
 
-    virtual uint32_t dwCalculeHash(void *key) const = 0;
+    // Not const: a derived table may keep state while hashing or comparing
+    // (the const search casts its own constness away to call them).
+    virtual uint32_t dwCalculeHash(void *key) = 0;
     // True when the stored key equals the key searched.
-    virtual bool bCompareCle(void *storedKey, void *key) const = 0;
+    virtual bool bCompareCle(void *storedKey, void *key) = 0;
 
     // Mean entries per bucket that make the table grow (AjouteDYN) or shrink
     // (bSupprimeDYN). A growth factor below 1 acts as 1.
@@ -75,7 +77,7 @@ public:
 protected:
     void _RedimentionneTablePlus();
     void _RedimentionneTableMoins();
-    int _nListe(void *key) const { return static_cast<int>(dwCalculeHash(key) % static_cast<uint32_t>(m_nNbListe)); }
+    int _nListe(void *key) { return static_cast<int>(dwCalculeHash(key) % static_cast<uint32_t>(m_nNbListe)); }
     static CListeDeBuffer *_pAlloueListes(int bucketCount);
     static void _LibereListes(CListeDeBuffer *lists, int bucketCount);
 };

@@ -5,6 +5,8 @@
 #include <random>
 #include <string>
 #include <unordered_map>
+#include <vector>
+#include <algorithm>
 
 #include "containers/hashtable.h"
 
@@ -24,8 +26,8 @@ uintptr_t N(void *p)
 class CHashEntier : public CHashBase {
 public:
     explicit CHashEntier(int n) : CHashBase(n) {}
-    uint32_t dwCalculeHash(void *key) const override { return static_cast<uint32_t>(N(key)); }
-    bool bCompareCle(void *storedKey, void *key) const override { return storedKey == key; }
+    uint32_t dwCalculeHash(void *key) override { return static_cast<uint32_t>(N(key)); }
+    bool bCompareCle(void *storedKey, void *key) override { return storedKey == key; }
 };
 
 } // namespace
@@ -184,4 +186,167 @@ TEST(HashTable, MatchesAStandardMapModel)
         }
         EXPECT_TRUE(modele.empty());
     }
+}
+
+namespace {
+
+// Derived the way the interface declares it: non-const hash and comparison
+// that keep state (here, call counts).
+class CHashCompte : public CHashBase {
+public:
+    explicit CHashCompte(int n) : CHashBase(n) {}
+    uint32_t dwCalculeHash(void *key) override
+    {
+        ++m_nHash;
+        return static_cast<uint32_t>(N(key));
+    }
+    bool bCompareCle(void *storedKey, void *key) override
+    {
+        ++m_nCompare;
+        return storedKey == key;
+    }
+    int m_nHash = 0, m_nCompare = 0;
+};
+
+// The bucket rules of the table, written out independently: a bucket is a
+// sequence with a cursor; insertion goes before the cursor, a search leaves
+// the cursor on the entry found or on the last one, a resize drains bucket
+// after bucket from the front into the front of the new buckets.
+struct stMODELE {
+    struct stSEAU {
+        std::vector<uintptr_t> tabCle;
+        int nCurseur = -1;
+    };
+    std::vector<stSEAU> tabSeau;
+    int nGrowth = 3, nShrink = 1;
+    size_t nElements = 0;
+
+    static bool bAccepte(long n) // 2, odd numbers below 9, other odd primes
+    {
+        if (n == 2)
+            return true;
+        if (n % 2 == 0)
+            return false;
+        for (long d = 3; d * d <= n; d += 2)
+            if (n % d == 0)
+                return false;
+        return true;
+    }
+    static int nPremier(long n)
+    {
+        while (!bAccepte(n))
+            ++n;
+        return static_cast<int>(n);
+    }
+    stSEAU &Seau(uintptr_t k) { return tabSeau[k % tabSeau.size()]; }
+    void Ajoute(uintptr_t k)
+    {
+        stSEAU &s = Seau(k);
+        const int n = s.nCurseur < 0 ? 0 : s.nCurseur;
+        s.tabCle.insert(s.tabCle.begin() + n, k);
+        s.nCurseur = n;
+        ++nElements;
+    }
+    void Redimensionne(int n)
+    {
+        std::vector<stSEAU> ancien(std::move(tabSeau));
+        tabSeau.assign(n, stSEAU());
+        nElements = 0;
+        for (auto &s : ancien)
+            for (uintptr_t k : s.tabCle)
+                Ajoute(k);
+    }
+    void AjouteDYN(uintptr_t k)
+    {
+        if (static_cast<long>(nElements) >= static_cast<long>(tabSeau.size()) * std::max(nGrowth, 1))
+            Redimensionne(nPremier(2L * static_cast<long>(tabSeau.size())));
+        Ajoute(k);
+    }
+    bool bRecherche(uintptr_t k)
+    {
+        stSEAU &s = Seau(k);
+        for (size_t i = 0; i < s.tabCle.size(); ++i)
+            if (s.tabCle[i] == k) {
+                s.nCurseur = static_cast<int>(i);
+                return true;
+            }
+        if (!s.tabCle.empty())
+            s.nCurseur = static_cast<int>(s.tabCle.size()) - 1;
+        return false;
+    }
+    bool bSupprimeDYN(uintptr_t k)
+    {
+        if (!bRecherche(k))
+            return false;
+        stSEAU &s = Seau(k);
+        s.tabCle.erase(s.tabCle.begin() + s.nCurseur);
+        if (s.tabCle.empty())
+            s.nCurseur = -1;
+        else if (s.nCurseur > 0)
+            --s.nCurseur;
+        --nElements;
+        const long b = static_cast<long>(tabSeau.size());
+        if (static_cast<long>(nElements) < b * nShrink) {
+            int n = nPremier(b / 2);
+            n = n > 42 ? n : 43;
+            if (n < b) // the floor never makes a small table grow
+                Redimensionne(n);
+        }
+        return true;
+    }
+};
+
+void VerifieSeaux(const CHashBase &t, const stMODELE &m)
+{
+    ASSERT_EQ(t.nGetNbListe(), static_cast<int>(m.tabSeau.size()));
+    for (int i = 0; i < t.nGetNbListe(); ++i) {
+        const CListeDeBuffer *pListe = t.pGetListe(i);
+        std::vector<uintptr_t> tabVus;
+        for (CLinkedElement *p = pListe->pGetPremier(); p; p = p->pSuivant)
+            tabVus.push_back(N(static_cast<_stHASHPAIRE *>(CListeDeBuffer::pGetElem(p))->pCle));
+        ASSERT_EQ(tabVus, m.tabSeau[i].tabCle) << "bucket " << i;
+        ASSERT_EQ(pListe->nGetIndiceCourant(), m.tabSeau[i].nCurseur) << "bucket " << i;
+    }
+}
+
+} // namespace
+
+TEST(HashTable, BucketOrderCursorsAndSizesFollowTheRules)
+{
+    std::mt19937 alea(11);
+    for (int nGrowth : {3, 1, 2}) {
+        CHashCompte t(43);
+        t.SetNiveau(nGrowth, 1);
+        stMODELE m;
+        m.tabSeau.assign(43, stMODELE::stSEAU());
+        m.nGrowth = nGrowth;
+        for (int nOp = 0; nOp < 6000; ++nOp) {
+            const uintptr_t k = alea() % 3000; // duplicates included
+            const unsigned nChoix = alea() % 10;
+            if (nChoix < 5) {
+                ASSERT_TRUE(t.AjouteDYN(P(k), P(k)));
+                m.AjouteDYN(k);
+            } else if (nChoix < 8) {
+                ASSERT_EQ(t.bRecherche(P(k), nullptr, nullptr), m.bRecherche(k));
+            } else {
+                ASSERT_EQ(t.bSupprimeDYN(P(k)), m.bSupprimeDYN(k));
+            }
+            if (nOp % 500 == 0)
+                VerifieSeaux(t, m);
+        }
+        VerifieSeaux(t, m);
+    }
+
+    // A search stops at the first matching entry from the bucket's front,
+    // and the const search calls the same derived operations.
+    CHashCompte t(1);
+    for (uintptr_t k : {5, 7, 7, 9})
+        t.Ajoute(P(k), P(k));
+    t.m_nCompare = 0;
+    ASSERT_TRUE(t.bRecherche(P(7), nullptr, nullptr)); // order 9 7 7 5
+    EXPECT_EQ(t.m_nCompare, 2);
+    t.m_nCompare = t.m_nHash = 0;
+    ASSERT_TRUE(t.bRechercheConst(P(5), nullptr, nullptr));
+    EXPECT_EQ(t.m_nCompare, 4);
+    EXPECT_EQ(t.m_nHash, 1);
 }

@@ -138,6 +138,18 @@ TEST(Liste, ExtractionMovesARunAndFixesEveryCursor)
             EXPECT_EQ(de.nGetNombre(), source.nGetNombre());
         }
     }
+
+    // The empty target list passed as the end cursor (it has no current
+    // node, which reads as "to the end") is refused, not made to share the
+    // source's nodes.
+    CListeDeBuffer source(sizeof(int)), cible(sizeof(int));
+    Remplit(source, 5);
+    CCurseurListe de(source);
+    de.pVaSurNumero(2);
+    EXPECT_EQ(cible.ExtraitListe(source, de, cible), 0);
+    EXPECT_EQ(Contenu(source), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(cible.nGetNombre(), 0);
+    EXPECT_EQ(cible.pGetPremier(), nullptr);
 }
 
 // Random operation sequences against std::list with an index as cursor.
