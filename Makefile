@@ -3,8 +3,15 @@
 JOBS    ?= $(shell nproc)
 CMAKE_G := -G Ninja
 FUZZ_SECONDS ?= 10
+# fuzz-long: each target until this many executions or seconds, whichever first.
+FUZZ_LONG_RUNS    ?= 10000000
+FUZZ_LONG_SECONDS ?= 1800
+FUZZ_TARGETS      ?=
+# install / package: where to, and from which tree.
+PREFIX ?= /usr/local
+TREE   ?= x64
 
-.PHONY: all bootstrap x64 x86 demo test test-x64 test-x86 asan fuzz bench clean
+.PHONY: all bootstrap x64 x86 demo test test-x64 test-x86 asan fuzz fuzz-long bench install package clean
 
 all: x64
 
@@ -34,17 +41,37 @@ test-x86: x86
 
 test: test-x64 test-x86
 
-# AddressSanitizer + UndefinedBehaviorSanitizer tree (64-bit).
+# AddressSanitizer + UndefinedBehaviorSanitizer tree (64-bit), leaks checked too:
+# a leak fails the test program, and a launcher or tool a test starts ends with
+# LeakSanitizer's exit status, which the test sees.
 asan: bootstrap
 	cmake -S . -B build/asan $(CMAKE_G) -DTQ_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build/asan -j $(JOBS)
-	cd build/asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j $(JOBS)
+	cd build/asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j $(JOBS)
 
 # libFuzzer targets built with clang; each runs FUZZ_SECONDS on its corpus.
 fuzz: bootstrap
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_G) -DTQ_FUZZ=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/fuzz -j $(JOBS)
 	@bash scripts/fuzz.sh build/fuzz/bin $(FUZZ_SECONDS)
+
+# Long fuzzing (not in CI): see scripts/fuzz-long.sh. FUZZ_TARGETS limits the targets.
+fuzz-long: bootstrap
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_G) -DTQ_FUZZ=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build build/fuzz -j $(JOBS)
+	@nice -n 10 bash scripts/fuzz-long.sh build/fuzz/bin $(FUZZ_LONG_RUNS) $(FUZZ_LONG_SECONDS) $(FUZZ_TARGETS)
+
+# Installs the launcher, the tools, the host headers and libraries, then (its own
+# component) the reference engine, the examples and the demo. DESTDIR is honoured.
+install: $(TREE)
+	DESTDIR="$(DESTDIR)" cmake --install build/$(TREE) --prefix $(PREFIX)
+
+# Debian packages of the chosen tree in build/<tree>/packages/, each checked by
+# installing it into a scratch root and running the demo from there.
+package: $(TREE)
+	rm -rf build/$(TREE)/packages
+	cd build/$(TREE) && cpack -G DEB -B packages
+	@bash scripts/package-check.sh build/$(TREE)/packages
 
 bench: bootstrap
 	cmake -S . -B build/bench $(CMAKE_G) -DTQ_BENCH=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=Release

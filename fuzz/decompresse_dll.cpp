@@ -10,6 +10,7 @@
 #include <string>
 
 #include "compression/Compresseur.h"
+#include "FuzzScratch.h"
 #include "containers/SimpleBuffer.h"
 #include "launcher/TQExe.h"
 
@@ -35,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     if (gsFichier.empty()) {
-        char name[] = "/tmp/tq_fuzz_dll_XXXXXX";
-        int fd = mkstemp(name);
+        std::string sModele = FuzzScratchDir() + "/tq_fuzz_dll_XXXXXX";
+        int fd = mkstemp(&sModele[0]);
         if (fd < 0)
             abort();
         close(fd);
-        gsFichier = name;
+        gsFichier = sModele;
         atexit(EffaceFichier);
     }
     // First byte: where the record starts in the tail (0..255).

@@ -9,12 +9,13 @@
 #include <string>
 
 #include "platform/WinApi.h"
+#include "FuzzScratch.h"
 
 namespace {
 
 // The scratch file of this run, removed at exit.
 struct CScratch {
-    std::string clPath = "/tmp/fuzz_profile_reader_" + std::to_string(getpid()) + ".ini";
+    std::string clPath = FuzzScratchDir() + "/fuzz_profile_reader_" + std::to_string(getpid()) + ".ini";
     ~CScratch() { unlink(clPath.c_str()); }
 };
 

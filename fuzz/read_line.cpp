@@ -2,6 +2,7 @@
 // contents may be placed across the buffered reader's 64 KiB refill.
 #include "files/DiskFile.h"
 #include "strings/Tstring.h"
+#include "FuzzScratch.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,13 +15,12 @@ namespace {
 
 std::string TempFile()
 {
-    char sz[] = "/tmp/tq-fuzz-readline-XXXXXX";
-    int fd = mkstemp(sz);
+    static std::string s;
+    s = FuzzScratchDir() + "/tq-fuzz-readline-XXXXXX";
+    int fd = mkstemp(&s[0]);
     if (fd < 0)
         abort();
     close(fd);
-    static std::string s;
-    s = sz;
     atexit([] { unlink(s.c_str()); });
     return s;
 }

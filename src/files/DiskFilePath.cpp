@@ -74,11 +74,15 @@ string Standardized(const char *psz)
     return s;
 }
 
-// Removes "/../" with the component before it, then turns "/./" into "/".
-// "/.." right under the root stays at the root, as the system itself does.
+// Turns "/./" into "/", then removes "/../" with the component before it. In
+// that order, so a "." is never taken for the component that ".." climbs out
+// of ("/a/./../b" is "/b"). "/.." right under the root stays at the root, as
+// the system itself does.
 void Normalise(string &s)
 {
     size_t p;
+    while ((p = s.find("/./")) != string::npos)
+        s.erase(p, 2);
     while ((p = s.find("/../")) != string::npos) {
         if (p == 0) {
             s.erase(0, 3);
@@ -90,8 +94,6 @@ void Normalise(string &s)
         else
             s.erase(q, p + 3 - q);
     }
-    while ((p = s.find("/./")) != string::npos)
-        s.erase(p, 2);
 }
 
 // Home directory of the real user; $HOME when the user has no password entry.

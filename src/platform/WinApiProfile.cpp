@@ -38,30 +38,31 @@ void LockWhole(int nFd, short nType)
     }
 }
 
-void CopyPathCut(char *pszOut, const char *pszIn)
+// Copies a file name into a path buffer; a name too long for it is refused
+// rather than cut, since a cut name designates another file.
+bool bCopyPath(char *pszOut, const char *pszIn)
 {
     size_t nLen = strlen(pszIn);
-    if (nLen > knPathMax)
-        nLen = knPathMax;
-    memcpy(pszOut, pszIn, nLen);
-    pszOut[nLen] = '\0';
+    if (nLen > knPathMax) {
+        pszOut[0] = '\0';
+        errno = ENAMETOOLONG;
+        return false;
+    }
+    memcpy(pszOut, pszIn, nLen + 1);
+    return true;
 }
 
 
 // Reading side: names other than absolute or "./" ones are relative to the home directory.
-void ReadPathOf(const char *pszFile, char *pszPath)
+bool bReadPathOf(const char *pszFile, char *pszPath)
 {
-    if (pszFile[0] == '/' || (pszFile[0] == '.' && pszFile[1] == '/')) {
-        CopyPathCut(pszPath, pszFile);
-        return;
-    }
+    if (pszFile[0] == '/' || (pszFile[0] == '.' && pszFile[1] == '/'))
+        return bCopyPath(pszPath, pszFile);
     std::string clHome;
-    if (!bGetHomeDirectory(&clHome)) {
-        CopyPathCut(pszPath, pszFile);
-        return;
-    }
+    if (!bGetHomeDirectory(&clHome))
+        return bCopyPath(pszPath, pszFile);
     std::string clPath = clHome + "/" + pszFile;
-    CopyPathCut(pszPath, clPath.c_str());
+    return bCopyPath(pszPath, clPath.c_str());
 }
 
 // Output buffer that never writes beyond its size, terminator included.
@@ -334,8 +335,7 @@ DWORD GetPrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefaul
 {
     if (pszFileName != nullptr) {
         char szPath[knPathMax + 1];
-        ReadPathOf(pszFileName, szPath);
-        FILE *pFile = fopen(szPath, "r");
+        FILE *pFile = bReadPathOf(pszFileName, szPath) ? fopen(szPath, "r") : nullptr;
         if (pFile != nullptr) {
             LockWhole(fileno(pFile), F_RDLCK);
             if (pszBuffer != nullptr && nSize != 0)
@@ -372,7 +372,8 @@ BOOL WritePrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue
     if (pszFileName == nullptr || pszSection == nullptr)
         return FALSE;
     char szPath[knPathMax + 1];
-    CopyPathCut(szPath, pszFileName);
+    if (!bCopyPath(szPath, pszFileName))
+        return FALSE;
     CDiskFile::pszBackSlash2Slash(szPath);
     // Opened without truncation even when new: another writer may create it meanwhile.
     int nFd = open(szPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);

@@ -238,6 +238,24 @@ TEST(PathNames, GetFullPathName)
     EXPECT_STREQ(out, "/x");
     CDiskFile::GetFullPathName("/a/../../../x/./y", sizeof out, out, nullptr);
     EXPECT_STREQ(out, "/x/y");
+    // "." components go before ".." climbs out of a directory, or ".." would climb
+    // out of the "." and leave the wrong directory.
+    const struct {
+        const char *pszIn, *pszOut;
+    } aDots[] = {
+        {"/a/./../b", "/b"},
+        {"/a/b/./../c", "/a/c"},
+        {"/a/././../b", "/b"},
+        {"/a/./b/./../../c", "/c"},
+        {"/a/./..", "/a/.."},
+        {"/a//./b", "/a//b"},
+        {"/a/./.", "/a/."},
+    };
+    for (const auto &st : aDots) {
+        n = CDiskFile::GetFullPathName(st.pszIn, sizeof out, out, nullptr);
+        EXPECT_STREQ(out, st.pszOut) << st.pszIn;
+        EXPECT_EQ(n, strlen(st.pszOut)) << st.pszIn;
+    }
 
     // Too small: the size needed, nothing written.
     strcpy(out, "untouched");

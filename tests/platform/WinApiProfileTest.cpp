@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -236,6 +237,45 @@ TEST(Profile, RelativeNamesReadFromHomeWrittenInCurrentDirectory)
         setenv("HOME", clOldHome.c_str(), 1);
     else
         unsetenv("HOME");
+}
+
+TEST(Profile, NamesTooLongForTheBufferAreRefusedNotCut)
+{
+    struct passwd *pEntry = getpwuid(getuid());
+    ASSERT_NE(pEntry, nullptr);
+    std::string clHome = pEntry->pw_dir;
+    if (access(clHome.c_str(), W_OK) != 0 || clHome.size() > 150)
+        GTEST_SKIP() << "home directory not writable or too long for this test";
+
+    // Reading: home + "/" + name is one character over the buffer; the file the
+    // cut name would designate exists and must not be read.
+    std::string clDir = "tqplat-long-" + std::to_string(getpid());
+    std::string clName = clDir + "/" + std::string(MAX_PATH - clHome.size() - clDir.size() - 1, 'r');
+    ASSERT_EQ(clHome.size() + 1 + clName.size(), static_cast<size_t>(MAX_PATH) + 1);
+    std::string clCut = (clHome + "/" + clName).substr(0, MAX_PATH);
+    ASSERT_EQ(mkdir((clHome + "/" + clDir).c_str(), 0700), 0);
+    WriteFile(clCut, "[S]\nk = cut\n");
+    EXPECT_EQ(Get("S", "k", "dflt", clName), "dflt");
+    EXPECT_EQ(GetPrivateProfileInt("S", "k", -3, clName.c_str()), -3);
+    // Exactly the buffer's length is still accepted.
+    EXPECT_EQ(Get("S", "k", "dflt", clName.substr(0, clName.size() - 1)), "cut");
+    unlink(clCut.c_str());
+    rmdir((clHome + "/" + clDir).c_str());
+
+    // Writing: a relative name of one character over the buffer fails and creates
+    // nothing, though the cut name could be created.
+    CTempDir clTmp;
+    tqplat::CChangeDir clCd(clTmp.sChemin());
+    std::string clSub(200, 'w');
+    ASSERT_EQ(mkdir(clSub.c_str(), 0700), 0);
+    std::string clLong = clSub + "/" + std::string(MAX_PATH - clSub.size(), 'f');
+    ASSERT_EQ(clLong.size(), static_cast<size_t>(MAX_PATH) + 1);
+    EXPECT_FALSE(WritePrivateProfileString("S", "k", "v", clLong.c_str()));
+    EXPECT_NE(access(clLong.substr(0, MAX_PATH).c_str(), F_OK), 0);
+    EXPECT_TRUE(WritePrivateProfileString("S", "k", "v", clLong.substr(0, MAX_PATH).c_str()));
+    EXPECT_EQ(ReadFile(clLong.substr(0, MAX_PATH)), "[S]\nk = v\n");
+    unlink(clLong.substr(0, MAX_PATH).c_str());
+    rmdir(clSub.c_str());
 }
 
 TEST(Profile, DefaultProfileFileRoundTrip)

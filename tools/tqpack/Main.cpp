@@ -16,7 +16,7 @@ static void Usage(FILE *pFlux)
     fprintf(pFlux, "usage: tqpack COMMAND [ARGS...]\n\ncommands:\n");
     for (const stCOMMANDETQPACK &stCommande : gtabCommandes)
         fprintf(pFlux, "  %-9s %s\n", stCommande.pszNom, stCommande.pszResume);
-    fprintf(pFlux, "\n'tqpack COMMAND --help' describes a command.\n");
+    fprintf(pFlux, "\n'tqpack COMMAND --help' describes a command; 'tqpack --version' tells the version.\n");
 }
 
 int main(int argc, char **argv)
@@ -27,6 +27,10 @@ int main(int argc, char **argv)
     }
     if (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0 || strcmp(argv[1], "help") == 0) {
         Usage(stdout);
+        return 0;
+    }
+    if (strcmp(argv[1], "--version") == 0) {
+        printf("tqpack %s\n", TQ_VERSION);
         return 0;
     }
     for (const stCOMMANDETQPACK &stCommande : gtabCommandes)

@@ -228,7 +228,12 @@ int main(int argc, char **argv)
                    "  -c  compress IN (standard input when absent) into one ZLW block\n"
                    "  -d  decompress one block back\n"
                    "  -o  write OUT (replaced only when the whole result is ready) instead of\n"
-                   "      standard output\n");
+                   "      standard output\n"
+                   "  --version  tell the version and stop\n");
+            return 0;
+        }
+        if (a == "--version") {
+            printf("tqzlw %s\n", TQ_VERSION);
             return 0;
         }
         if (a == "-c" || a == "-d") {
