@@ -1,7 +1,13 @@
-// In-memory throughput of the ZLW codec on text-like and binary-like data.
+// In-memory throughput of the ZLW codec on text-like and binary-like data,
+// and on the corpus of compare_zlw.sh when it has been generated (the
+// folder in TQ_ZLW_CORPUS, or corpus/ beside the bench binaries).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,6 +116,32 @@ void BM_DecompressBinary(benchmark::State &state)
     static const std::vector<unsigned char> in = Binary(TAILLE);
     Decompress(state, in);
 }
+
+std::vector<unsigned char> Corpus(const char *name)
+{
+    const char *dir = getenv("TQ_ZLW_CORPUS");
+    std::string path = std::string(dir ? dir : TQ_BIN_DIR "/../corpus") + "/" + name;
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Registered only for the corpus files that exist.
+const bool corpusRegistered = [] {
+    for (const char *name : {"text.dat", "binary.dat"}) {
+        auto data = std::make_shared<std::vector<unsigned char>>(Corpus(name));
+        if (data->empty())
+            continue;
+        benchmark::RegisterBenchmark((std::string("BM_CompressCorpus/") + name).c_str(),
+                                     [data](benchmark::State &state) { Compress(state, *data); })
+            ->Unit(benchmark::kMillisecond)
+            ->MeasureProcessCPUTime();
+        benchmark::RegisterBenchmark((std::string("BM_DecompressCorpus/") + name).c_str(),
+                                     [data](benchmark::State &state) { Decompress(state, *data); })
+            ->Unit(benchmark::kMillisecond)
+            ->MeasureProcessCPUTime();
+    }
+    return true;
+}();
 
 } // namespace
 

@@ -13,6 +13,7 @@
 #include "EngineBlock.h"
 #include "EngineRecord.h"
 #include "EngineScript.h"
+#include "EngineService.h"
 #include "launcher/TQVMContrat.h"
 
 #define TQE_EXPORTE extern "C" __attribute__((visibility("default")))
@@ -160,6 +161,8 @@ TQE_EXPORTE_PROXY ITQVMProxy *pQueryProxy(int32_t nQuoi)
 TQE_EXPORTE void TermLibrary(void)
 {
     Enregistre("TermLibrary()");
+    // No script thread may outlive the library.
+    bServiceTermine();
     gstEtat().clScript = CScriptTQL();
     gstEtat().bScriptCharge = false;
 }
@@ -187,6 +190,7 @@ TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
         fprintf(stderr, "tq150vm: %s\n", sErreur.c_str());
         return 0;
     }
+    stEtat.stContexte.sSource = bBloc ? sExecutable : sCheminTQL(pszNomTQL);
     stEtat.stContexte.sNomTQL = pszNomTQL;
     stEtat.stContexte.oOffsetTQL = oOffset;
     stEtat.bScriptCharge = true;
@@ -210,6 +214,7 @@ TQE_EXPORTE intptr_t QS_SetParam(int32_t nCode, intptr_t nValeur)
         return pszTexte != nullptr;
     case eTQVMPARAM_LOGGER:
         Enregistre("QS_SetParam(" + sNombre(nCode) + ", " + sPointeur(pszTexte) + ")");
+        ServiceDonneLogger(reinterpret_cast<void *>(nValeur));
         return 0;
     default:
         break;
@@ -261,19 +266,24 @@ TQE_EXPORTE_QS TQVM_BOOL QS_Run_Res(uint32_t nMode, const char *pszProjet, const
 #endif
 }
 
-// Service mode arrives with the service road; the reference engine declines it.
+// Service mode (EngineService.cpp): the script runs on its own thread.
 TQE_EXPORTE_QS TQVM_BOOL QS_Run_Service(const char *pszProjet, const char *pszLigneCommande,
                                        PFN_STOPSERVICE pfnStop, int32_t nReserve)
 {
     Enregistre("QS_Run_Service(" + sTexteEnregistre(pszProjet) + ", " + sTexteEnregistre(pszLigneCommande) +
                ", " + sPointeur(reinterpret_cast<void *>(pfnStop)) + ", " + sNombre(nReserve) + ")");
-    return 0;
+    stETATMOTEUR &stEtat = gstEtat();
+    if (!stEtat.bScriptCharge)
+        return 0;
+    stEtat.stContexte.sProjet = pszProjet ? pszProjet : "";
+    stEtat.stContexte.sLigneCommande = pszLigneCommande ? pszLigneCommande : "";
+    return bServiceDemarre(stEtat.clScript, stEtat.stContexte, pfnStop) ? 1 : 0;
 }
 
 TQE_EXPORTE_QS TQVM_BOOL QS_Term_Service(int32_t nReserve)
 {
     Enregistre("QS_Term_Service(" + sNombre(nReserve) + ")");
-    return 1;
+    return bServiceTermine() ? 1 : 0;
 }
 
 TQE_EXPORTE_QS TQVM_BOOL QS_TestEx(uint32_t nMode, const char *pszNom, int32_t nReserve)

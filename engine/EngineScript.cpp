@@ -1,6 +1,7 @@
 // Parsing and running of the reference engine's scripts.
 #include "EngineScript.h"
 #include "EngineErreur.h"
+#include "EngineService.h"
 
 #include <cctype>
 #include <cerrno>
@@ -10,9 +11,6 @@
 #include <sstream>
 
 namespace {
-
-// How a command leaves the run.
-enum eSUITE { eSUITE_CONTINUE, eSUITE_FIN };
 
 // Parses an optional signed 32-bit number; empty text gives nDefaut.
 bool bLitEntier(const std::string &sTexte, int32_t nDefaut, int32_t *pnValeur)
@@ -89,13 +87,6 @@ eSUITE ExecuteErreur(const std::string &sArgument, const stCONTEXTESCRIPT &stCon
 }
 
 } // namespace
-
-struct stCOMMANDESCRIPT {
-    const char *pszNom;
-    bool (*pfnValide)(const std::string &sArgument, std::string *psErreur);
-    eSUITE (*pfnExecute)(const std::string &sArgument, const stCONTEXTESCRIPT &stContexte, FILE *pSortie,
-                         stRESULTATSCRIPT *pstResultat);
-};
 
 static const stCOMMANDESCRIPT gtabCommandes[] = {
     {"print", bValidePrint, ExecutePrint},
@@ -186,6 +177,8 @@ bool CScriptTQL::bCharge(const std::string &sTexte, const std::string &sSource, 
         for (const stCOMMANDESCRIPT &stCommande : gtabCommandes)
             if (sNom == stCommande.pszNom)
                 pstCommande = &stCommande;
+        if (!pstCommande)
+            pstCommande = pstCommandeService(sNom);
         std::string sRaison;
         if (pstCommande && pstCommande->pfnValide(sArgument, &sRaison)) {
             m_tabLignes.push_back({nNumero, pstCommande, sArgument});

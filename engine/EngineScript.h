@@ -10,6 +10,7 @@
 //   error N TEXT        raises an error with user code N and message TEXT through
 //                       the launcher's error callback (EngineErreur.h); the run goes on
 //
+// Service mode adds its own commands (EngineService.h).
 // A script that reaches its end ends with status 0. To add a command, add a row to
 // the command table in EngineScript.cpp.
 #pragma once
@@ -32,6 +33,7 @@ struct stCONTEXTESCRIPT {
     std::string sLigneCommande;
     std::string sMoteur; // path of the engine library itself
     PFN_CALLBACKERREURVM pfnCallBackErreur = nullptr;
+    std::string sSource; // where the script was read: its file, or the executable carrying it
 };
 
 // What a run produced.
@@ -40,7 +42,16 @@ struct stRESULTATSCRIPT {
     int32_t nResultat = 0;  // exit status stored for the launcher
 };
 
-struct stCOMMANDESCRIPT;
+// How a command leaves the run.
+enum eSUITE { eSUITE_CONTINUE, eSUITE_FIN };
+
+// A script command: checks its argument when the script is loaded, runs it later.
+struct stCOMMANDESCRIPT {
+    const char *pszNom;
+    bool (*pfnValide)(const std::string &sArgument, std::string *psErreur);
+    eSUITE (*pfnExecute)(const std::string &sArgument, const stCONTEXTESCRIPT &stContexte, FILE *pSortie,
+                         stRESULTATSCRIPT *pstResultat);
+};
 
 class CScriptTQL {
 public:

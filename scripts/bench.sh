@@ -8,3 +8,9 @@ for b in "$bin"/bench_*; do
   "$b"
 done
 bash "$(dirname "$0")/../bench/compare_zlw.sh" "$bin"
+# The std::string side of the dynamic string benchmark once more, on mimalloc.
+mi=$(dpkg -L libmimalloc2.0 2>/dev/null | grep -m1 '/libmimalloc\.so\.2$' || true)
+if [ -x "$bin/bench_qsdstr" ] && [ -n "$mi" ]; then
+  echo "== bench_qsdstr, std::string with $mi preloaded"
+  LD_PRELOAD=$mi "$bin/bench_qsdstr" --benchmark_filter='BM_Std'
+fi

@@ -19,7 +19,13 @@ need_pkg libgtest-dev
 need_pkg libbenchmark-dev
 need_pkg libclang-rt-14-dev
 need_pkg file
+# Second malloc for the std::string side of the dynamic string benchmark.
+need_pkg libmimalloc2.0
 need_cmd dpkg-shlibdeps dpkg-dev   # make package: the packages' dependencies
+# Service tests: the example unit is checked with systemd-analyze; the soak script
+# runs in a mount namespace made by unshare.
+need_cmd systemd-analyze systemd
+need_cmd unshare util-linux
 
 # Deduplicate while keeping order.
 declare -A seen=()

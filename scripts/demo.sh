@@ -38,4 +38,26 @@ if [ -x "$bin/tqpack" ]; then
   echo "exit status: $single"
   [ "$status" -ne 0 ] || status=$single
 fi
+
+# A host program driving an application through the call interface (tqhost.h):
+# host_calc calls the procedure Add of calc.TQL with two arguments, then its
+# multi-threaded twin calls it from four threads, each with its own context.
+if [ -x "$bin/host_calc" ] && [ -x "$bin/host_calc_mt" ]; then
+  mkdir host
+  cp "$bin/tq150vm.so" "$bin/examples/calc.TQL" host/
+  echo
+  echo "\$ host_calc ./tq150vm.so calc.TQL Add 40 2"
+  set +e
+  (cd host && "$bin/host_calc" ./tq150vm.so calc.TQL Add 40 2)
+  hoststatus=$?
+  echo "\$ host_calc ./tq150vm.so calc.TQL Divide 1 0"
+  (cd host && "$bin/host_calc" ./tq150vm.so calc.TQL Divide 1 0)
+  echo "exit status: $?"
+  echo "\$ host_calc_mt ./tq150vm.so calc.TQL 4 200"
+  (cd host && "$bin/host_calc_mt" ./tq150vm.so calc.TQL 4 200)
+  mtstatus=$?
+  set -e
+  [ "$status" -ne 0 ] || status=$hoststatus
+  [ "$status" -ne 0 ] || status=$mtstatus
+fi
 exit "$status"

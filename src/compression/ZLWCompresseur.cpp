@@ -1,5 +1,6 @@
 #include "compression/ZLWCompresseur.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,21 @@ inline uint32_t dwSondeSuivante(uint32_t h, uint32_t k)
     return ((h + k + 1019) & 0xFFFF) * 2;
 }
 
+// Hash of a string's bytes for the encoder's lookup table, extended one
+// byte at a time; bits from DECALAGE_HASH up index the table.
+const uint32_t MULT_HASH = 0x9E3779B1u;
+const uint32_t DECALAGE_HASH = 15;
+
+inline uint32_t dwHashDebut(uint32_t byte)
+{
+    return (byte + 1) * MULT_HASH;
+}
+
+inline uint32_t dwHashSuite(uint32_t h, uint32_t byte)
+{
+    return (h ^ byte) * MULT_HASH;
+}
+
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bit stream is read with little-endian loads");
 
 inline uint64_t qwLitLE64(const unsigned char *p)
@@ -26,83 +42,65 @@ inline uint64_t qwLitLE64(const unsigned char *p)
     return v;
 }
 
-// Bit writer of the encoder. The stream position it reports counts the
-// bytes a byte-at-a-time writer would have flushed, which is what the
-// fallback test and the gain watch look at.
+// Bit writer of the encoder: at most 7 bits stay pending between codes,
+// so its position is the one a byte-at-a-time writer reports, which is
+// what the fallback test and the gain watch look at. Each code is stored
+// with one 8-byte write while the buffer has room for it.
 class CEcrivain {
 public:
-    explicit CEcrivain(unsigned char *out) : m_pOut(out), m_dwPos(CCompresseurBase::TAILLE_ENTETE_CODE) {}
+    CEcrivain(unsigned char *out, uint32_t capacity)
+        : m_pOut(out), m_dwPos(CCompresseurBase::TAILLE_ENTETE_CODE), m_dwCapacite(capacity) {}
 
     void Ecrit(uint32_t code, uint32_t width)
     {
         m_qwBits |= static_cast<uint64_t>(code) << m_dwNbBits;
         m_dwNbBits += width;
-        if (m_dwNbBits >= 32) {
-            TQ_EcritLE32(m_pOut + m_dwPos, static_cast<uint32_t>(m_qwBits));
-            m_dwPos += 4;
-            m_qwBits >>= 32;
-            m_dwNbBits -= 32;
+        if (__builtin_expect(m_dwCapacite - m_dwPos >= 8, 1)) {
+            memcpy(m_pOut + m_dwPos, &m_qwBits, 8);
+        } else {
+            for (uint32_t i = 0; i < 8 && m_dwPos + i < m_dwCapacite; ++i)
+                m_pOut[m_dwPos + i] = static_cast<unsigned char>(m_qwBits >> (8 * i));
         }
+        m_dwPos += m_dwNbBits >> 3;
+        m_qwBits >>= m_dwNbBits & ~7u;
+        m_dwNbBits &= 7;
     }
-    uint32_t dwPosition() const { return m_dwPos + (m_dwNbBits >> 3); }
-    // Flushes everything, the last partial byte included; returns the end.
+    uint32_t dwPosition() const { return m_dwPos; }
+    // Flushes the last partial byte; returns the end.
     uint32_t dwFin()
     {
-        while (m_dwNbBits > 0) {
+        if (m_dwNbBits > 0)
             m_pOut[m_dwPos++] = static_cast<unsigned char>(m_qwBits);
-            m_qwBits >>= 8;
-            m_dwNbBits = m_dwNbBits > 8 ? m_dwNbBits - 8 : 0;
-        }
+        m_qwBits = 0;
+        m_dwNbBits = 0;
         return m_dwPos;
     }
 
 private:
     unsigned char *m_pOut;
     uint32_t m_dwPos;
+    uint32_t m_dwCapacite;
     uint64_t m_qwBits = 0;
     uint32_t m_dwNbBits = 0;
 };
 
-// Bit reader of the decoder: never reads past `end`; a code whose bits are
-// not all there is reported as missing.
-class CLecteur {
-public:
-    CLecteur(const unsigned char *in, uint32_t pos, uint32_t end) : m_pIn(in), m_dwPos(pos), m_dwFin(end) {}
-
-    bool bLit(uint32_t width, uint32_t &code)
+// Every byte value, read by the decoder as the strings of the single-byte
+// codes; padded for its 16-byte reads.
+struct _stOCTETS {
+    unsigned char aby[256 + 16];
+    constexpr _stOCTETS() : aby()
     {
-        if (m_dwNbBits < width) {
-            if (m_dwFin - m_dwPos >= 8) {
-                m_qwBits |= qwLitLE64(m_pIn + m_dwPos) << m_dwNbBits;
-                m_dwPos += (63 - m_dwNbBits) >> 3;
-                m_dwNbBits |= 56;
-            } else {
-                while (m_dwNbBits <= 56 && m_dwPos < m_dwFin) {
-                    m_qwBits |= static_cast<uint64_t>(m_pIn[m_dwPos++]) << m_dwNbBits;
-                    m_dwNbBits += 8;
-                }
-                if (m_dwNbBits < width)
-                    return false;
-            }
-        }
-        code = static_cast<uint32_t>(m_qwBits) & ((1u << width) - 1);
-        m_qwBits >>= width;
-        m_dwNbBits -= width;
-        return true;
+        for (int i = 0; i < 256; ++i)
+            aby[i] = static_cast<unsigned char>(i);
     }
-
-private:
-    const unsigned char *m_pIn;
-    uint32_t m_dwPos;
-    uint32_t m_dwFin;
-    uint64_t m_qwBits = 0;
-    uint32_t m_dwNbBits = 0;
 };
+constexpr _stOCTETS gstOctets;
+const unsigned char *const s_abyOctets = gstOctets.aby;
 
 } // namespace
 
 CZLWCompresseur::CZLWCompresseur()
-    : m_pwHash(nullptr), m_pdwCles(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
+    : m_pwTable(nullptr), m_pdwCles(nullptr), m_pdwOccupe(nullptr), m_pstChaines(nullptr), m_dwLargeur(9), m_dwSeuilLargeur(512),
       m_dwCodeSuivant(PREMIER_CODE), m_dGainMax(0) {}
 
 CZLWCompresseur::~CZLWCompresseur()
@@ -142,16 +140,18 @@ bool CZLWCompresseur::s_bVerifieGain(uint64_t bytesWritten, uint64_t bytesRead, 
     return best > gain + tolerance;
 }
 
-bool CZLWCompresseur::_bAlloueTables(bool withHash)
+bool CZLWCompresseur::_bAlloueTables(bool withHash, uint32_t bits)
 {
     if (withHash) {
-        if (!m_pwHash)
-            m_pwHash = static_cast<uint16_t *>(malloc(TAILLE_HASH * sizeof(uint16_t)));
+        if (!m_pwTable)
+            m_pwTable = static_cast<uint16_t *>(calloc(size_t(1) << bits, sizeof(uint16_t)));
         if (!m_pdwCles)
             m_pdwCles = static_cast<uint32_t *>(malloc(NB_CODES * sizeof(uint32_t)));
         if (m_pdwCles)
-            m_pdwCles[0] = UINT32_MAX; // empty slots hold code 0: never a match
-        return m_pwHash && m_pdwCles;
+            m_pdwCles[0] = 0; // free slots hold code 0, whose key matches no string
+        if (!m_pdwOccupe)
+            m_pdwOccupe = static_cast<uint32_t *>(malloc(TAILLE_HASH / 8));
+        return m_pwTable && m_pdwCles && m_pdwOccupe;
     }
     if (!m_pstChaines)
         m_pstChaines = static_cast<_stCHAINE *>(malloc(NB_CODES * sizeof(_stCHAINE)));
@@ -161,7 +161,7 @@ bool CZLWCompresseur::_bAlloueTables(bool withHash)
 void CZLWCompresseur::_RAZDico(bool withHash)
 {
     if (withHash)
-        memset(m_pwHash, 0, TAILLE_HASH * sizeof(uint16_t));
+        memset(m_pdwOccupe, 0, TAILLE_HASH / 8);
     m_dwLargeur = 9;
     m_dwSeuilLargeur = 512;
     m_dwCodeSuivant = PREMIER_CODE;
@@ -170,18 +170,20 @@ void CZLWCompresseur::_RAZDico(bool withHash)
 
 void CZLWCompresseur::_Term()
 {
-    free(m_pwHash);
+    free(m_pwTable);
     free(m_pdwCles);
+    free(m_pdwOccupe);
     free(m_pstChaines);
-    m_pwHash = nullptr;
+    m_pwTable = nullptr;
     m_pdwCles = nullptr;
+    m_pdwOccupe = nullptr;
     m_pstChaines = nullptr;
 }
 
 uint32_t CZLWCompresseur::_dwCompression()
 {
     const uint32_t n = m_dwTailleEntree;
-    const unsigned char *in = m_pbyEntree;
+    const unsigned char *const in = m_pbyEntree;
     // The coded output may run up to n + 6 bytes before the stored fallback
     // takes over; a smaller buffer than the one asked for is refused rather
     // than overrun.
@@ -189,120 +191,129 @@ uint32_t CZLWCompresseur::_dwCompression()
         return 0;
     if (n <= SEUIL_COPIE)
         return _dwCompresseCopie();
-    if (!_bAlloueTables(true)) {
+    // At most one entry per input byte, and never more than the code space:
+    // a table twice that size keeps the lookups short.
+    uint32_t bits = 6;
+    while ((1u << bits) < 2 * std::min<uint32_t>(n, NB_CODES))
+        ++bits;
+    if (!_bAlloueTables(true, bits)) {
         _Term();
         return _dwCompresseCopie();
     }
     _RAZDico(true);
 
-    uint16_t *const hash = m_pwHash;
+    uint16_t *const table = m_pwTable;
     uint32_t *const keys = m_pdwCles;
-    const uint64_t limit = static_cast<uint64_t>(n) + 3;
-    CEcrivain out(m_pbySortie);
+    uint32_t *const occupied = m_pdwOccupe;
+    const uint32_t mask = (1u << bits) - 1;
+    const uint32_t limit = n + 3;
+    CEcrivain out(m_pbySortie, n + 7);
     uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
     double bestGain = 0;
-    uint32_t pos = 0;
+    const unsigned char *p = in;
+    const unsigned char *const end = in + n;
 
-    auto reset = [&]() {
-        memset(hash, 0, TAILLE_HASH * sizeof(uint16_t));
+    while (p != end) {
+        if (out.dwPosition() >= limit)
+            break;
+        // Longest match. Strings are looked up by a hash of their bytes, not
+        // of (prefix code, byte): the address of each lookup is known from
+        // the input alone, so lookups along a string overlap instead of each
+        // waiting for the code the previous one found.
+        uint32_t code = *p + 1u;
+        uint32_t h = dwHashDebut(*p);
+        uint32_t slot = 0;
+        while (++p != end) {
+            const uint32_t key = code << 8 | *p;
+            h = dwHashSuite(h, *p);
+            slot = h >> DECALAGE_HASH & mask;
+            for (;;) {
+                const uint32_t c = table[slot];
+                if (keys[c] == key) { // keys[0] matches nothing
+                    code = c;
+                    goto trouve;
+                }
+                if (c == 0)
+                    goto fin;
+                slot = (slot + 1) & mask;
+            }
+        trouve:;
+        }
+    fin:
+        out.Ecrit(code, width);
+        // The last insertion (byte 15) fixes the width of the end code and
+        // may itself emit a reset, so it is made although nothing follows.
+        const uint32_t byte = p != end ? *p : 15;
+        if (__builtin_expect(next == NB_CODES, 0)) {
+            if (s_bVerifieGain(out.dwPosition() - TAILLE_ENTETE_CODE, static_cast<uint32_t>(p - in), bestGain)) {
+                out.Ecrit(CODE_RAZ, width);
+                goto raz;
+            }
+            continue;
+        }
+        {
+            // The hashed dictionary only decides where a pair may go: the
+            // first free slot among its first 11 probes, or a reset when all
+            // are taken. The first three probes settle almost every pair and
+            // are tested without a branch on each.
+            uint32_t h0 = dwSonde0(code, byte);
+            const uint32_t h1 = dwSondeSuivante(h0, 0), h2 = dwSondeSuivante(h1, 1);
+            const uint32_t f0 = ~occupied[h0 >> 5] >> (h0 & 31) & 1, f1 = ~occupied[h1 >> 5] >> (h1 & 31) & 1,
+                           f2 = ~occupied[h2 >> 5] >> (h2 & 31) & 1;
+            if (__builtin_expect(f0 | f1 | f2, 1)) {
+                // Selected with masks: a compiler turns nested selects into
+                // branches that mispredict on every third pair or so.
+                const uint32_t t0 = 0u - f0, t1 = ~t0 & (0u - f1);
+                h0 = (h0 & t0) | (h1 & t1) | (h2 & ~(t0 | t1));
+            } else {
+                h0 = dwSondeSuivante(h2, 2);
+                uint32_t k = 3;
+                while (occupied[h0 >> 5] >> (h0 & 31) & 1) {
+                    if (k == SONDES_INSERTION - 1) {
+                        // The decoder, one entry behind, has already widened
+                        // at this point.
+                        if (width <= 15 && next == threshold)
+                            ++width;
+                        out.Ecrit(CODE_RAZ, width);
+                        goto raz;
+                    }
+                    h0 = dwSondeSuivante(h0, k++);
+                }
+            }
+            occupied[h0 >> 5] |= 1u << (h0 & 31);
+        }
+        if (p != end) {
+            table[slot] = static_cast<uint16_t>(next);
+            keys[next] = code << 8 | byte;
+        }
+        ++next;
+        // At 16 bits the threshold is 65536, which `next` never passes.
+        if (next > threshold) {
+            ++width;
+            threshold *= 2;
+        }
+        continue;
+    raz:
+        memset(occupied, 0, TAILLE_HASH / 8);
+        memset(table, 0, sizeof(uint16_t) << bits);
         width = 9;
         threshold = 512;
         next = PREMIER_CODE;
         bestGain = 0;
-    };
-    // Adds (prefix, byte) at `slot` (the first empty slot of its first 11
-    // probes, or -1 when all 11 are taken).
-    auto insert = [&](uint32_t prefix, uint32_t byte, int32_t slot) {
-        if (next == NB_CODES) {
-            if (s_bVerifieGain(out.dwPosition() - TAILLE_ENTETE_CODE, pos, bestGain)) {
-                out.Ecrit(CODE_RAZ, width);
-                reset();
-            }
-            return;
-        }
-        if (slot >= 0) {
-            hash[slot] = static_cast<uint16_t>(next);
-            keys[next] = prefix << 8 | byte;
-            ++next;
-            if (width <= 15 && next > threshold) {
-                ++width;
-                threshold *= 2;
-            }
-            return;
-        }
-        // The decoder, one entry behind, has already widened at this point.
-        if (width <= 15 && next == threshold)
-            ++width;
-        out.Ecrit(CODE_RAZ, width);
-        reset();
-    };
-    auto findSlot = [&](uint32_t prefix, uint32_t byte) -> int32_t {
-        uint32_t h = dwSonde0(prefix, byte);
-        for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
-            if (hash[h] == 0)
-                return static_cast<int32_t>(h);
-            h = dwSondeSuivante(h, k);
-        }
-        return -1;
-    };
-
-    while (pos < n) {
-        if (out.dwPosition() >= limit) {
-            _Term();
-            return _dwCompresseCopie();
-        }
-        // Longest match. A pair is only ever stored within its first 11
-        // probes and nothing is removed before a reset, so a lookup can stop
-        // there; the first empty slot it meets is where the pair goes.
-        uint32_t code = in[pos] + 1u;
-        int32_t slot = -1;
-        for (++pos; pos < n; ++pos) {
-            const uint32_t byte = in[pos];
-            // When this extension fails, the next string starts with `byte`
-            // and its first lookup is already known: fetch that slot early.
-            if (pos + 1 < n)
-                __builtin_prefetch(&hash[dwSonde0(byte + 1, in[pos + 1])]);
-            const uint32_t key = code << 8 | byte;
-            uint32_t h = dwSonde0(code, byte);
-            uint32_t found = 0;
-            slot = -1;
-            for (uint32_t k = 0; k < SONDES_INSERTION; ++k) {
-                const uint32_t c = hash[h];
-                if (keys[c] == key) { // keys[0] matches nothing
-                    found = c;
-                    break;
-                }
-                if (c == 0) {
-                    slot = static_cast<int32_t>(h);
-                    break;
-                }
-                h = dwSondeSuivante(h, k);
-            }
-            if (!found)
-                break;
-            code = found;
-        }
-        out.Ecrit(code, width);
-        // The last insertion (byte 15) fixes the width of the end code and
-        // may itself emit a reset, so it is made although nothing follows.
-        if (pos < n)
-            insert(code, in[pos], slot);
-        else
-            insert(code, 15, findSlot(code, 15));
     }
-    if (out.dwPosition() >= limit) {
+    if (p != end || out.dwPosition() >= limit) {
         _Term();
         return _dwCompresseCopie();
     }
     out.Ecrit(CODE_FIN, width);
-    uint32_t end = out.dwFin();
-    _EcritEntete(eCOMPRESSEUR_ZLW, end - TAILLE_ENTETE_CODE);
+    const uint32_t size = out.dwFin();
+    _EcritEntete(eCOMPRESSEUR_ZLW, size - TAILLE_ENTETE_CODE);
     m_dwLargeur = width;
     m_dwSeuilLargeur = threshold;
     m_dwCodeSuivant = next;
     m_dGainMax = bestGain;
     _Term();
-    return end;
+    return size;
 }
 
 uint32_t CZLWCompresseur::_dwDecompression()
@@ -339,26 +350,51 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
     _RAZDico(false);
 
     _stCHAINE *const strings = m_pstChaines;
-    CLecteur reader(in, TAILLE_ENTETE_CODE, static_cast<uint32_t>(blockEnd));
-    uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
+    // Single bytes are strings of length 1 read from a table of all bytes,
+    // so that every code is copied the same way; the reset and end codes
+    // have length 0, which sends them off the common path.
+    for (uint32_t c = 1; c <= 256; ++c) {
+        strings[c].dwDebut = c - 1;
+        strings[c].dwLongueur = 1;
+    }
+    strings[CODE_RAZ].dwLongueur = 0;
+    strings[CODE_FIN].dwLongueur = 0;
+    const uintptr_t outBase = reinterpret_cast<uintptr_t>(out);
+    const uintptr_t byteBase = reinterpret_cast<uintptr_t>(s_abyOctets);
+    const uint32_t inEnd = static_cast<uint32_t>(blockEnd);
+    uint32_t inPos = TAILLE_ENTETE_CODE;
+    uint64_t bits = 0;
+    uint32_t nbBits = 0;
+    uint32_t width = 9, codeMask = 511, threshold = 512, next = PREMIER_CODE;
     uint32_t pos = 0;
     // The previous code's string: where it stands in the output, its length.
     uint32_t prevStart = 0, prevLength = 0;
     uint32_t result = 0;
     uint32_t c;
 
-    // Entry `next` is the previous string plus the first byte of the current
-    // one, which follows it directly in the output.
-    auto insert = [&]() {
-        if (next >= NB_CODES)
-            return;
-        strings[next].dwDebut = prevStart;
-        strings[next].dwLongueur = prevLength + 1;
-        ++next;
-        if (width <= 15 && next >= threshold) {
-            ++width;
-            threshold *= 2;
+    // Next code; false when its bits are not all there. Away from the end
+    // the buffer is topped up with one 8-byte load and no branch on its
+    // fill level.
+    auto read = [&](uint32_t &code) {
+        if (nbBits >= width) {
+            // A refill leaves at least 56 bits: three or four codes follow
+            // without one, a pattern the branch predictor learns.
+        } else if (__builtin_expect(inEnd - inPos >= 8, 1)) {
+            bits |= qwLitLE64(in + inPos) << nbBits;
+            inPos += (63 - nbBits) >> 3;
+            nbBits |= 56;
+        } else {
+            while (nbBits <= 56 && inPos < inEnd) {
+                bits |= static_cast<uint64_t>(in[inPos++]) << nbBits;
+                nbBits += 8;
+            }
+            if (nbBits < width)
+                return false;
         }
+        code = static_cast<uint32_t>(bits) & codeMask;
+        bits >>= width;
+        nbBits -= width;
+        return true;
     };
     // A single-byte code after the start or a reset.
     auto literal = [&](uint32_t code) {
@@ -370,54 +406,73 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
         ++pos;
         return true;
     };
-    // Copies `length` bytes from `from` (which ends before `pos`) to `pos`.
-    auto copy = [&](uint32_t from, uint32_t length) {
-        if (length <= 16 && total - pos >= 16) {
-            // One wide move; the bytes past `length` are overwritten later.
-            uint64_t a = qwLitLE64(out + from), b = qwLitLE64(out + from + 8);
-            memcpy(out + pos, &a, 8);
-            memcpy(out + pos + 8, &b, 8);
-        } else {
-            memcpy(out + pos, out + from, length);
-        }
-    };
 
-    if (!reader.bLit(width, c) || !literal(c))
+    if (!read(c) || !literal(c))
         goto fin;
     while (pos < total) {
-        if (!reader.bLit(width, c))
+        if (!read(c))
             goto fin;
-        if (c == CODE_RAZ) {
-            _RAZDico(false);
-            width = 9;
-            threshold = 512;
-            next = PREMIER_CODE;
-            if (!reader.bLit(width, c) || !literal(c))
-                goto fin;
-            continue;
-        }
-        if (c == CODE_FIN)
-            goto fin; // the stream ends before the announced size
         uint32_t length;
-        if (c <= 256) {
-            length = 1;
-            out[pos] = static_cast<unsigned char>(c - 1);
-        } else if (c < next) {
-            length = strings[c].dwLongueur;
-            if (length > total - pos)
-                goto fin;
-            copy(strings[c].dwDebut, length);
-        } else if (c == next) {
+        if (__builtin_expect(c >= next, 0)) {
+            if (c != next)
+                goto fin; // a code not defined yet
             // The string being defined: previous string plus its own first byte.
             length = prevLength + 1;
             if (length > total - pos)
                 goto fin;
-            copy(prevStart, prevLength);
+            memmove(out + pos, out + prevStart, prevLength);
             out[pos + prevLength] = out[prevStart];
         } else {
-            goto fin; // a code not defined yet
+            const _stCHAINE e = strings[c];
+            length = e.dwLongueur;
+            if (__builtin_expect(length == 0, 0)) {
+                if (c == CODE_FIN)
+                    goto fin; // the stream ends before the announced size
+                width = 9;
+                codeMask = 511;
+                threshold = 512;
+                next = PREMIER_CODE;
+                if (!read(c) || !literal(c))
+                    goto fin;
+                continue;
+            }
+            // The source base is picked with a mask: which codes are single
+            // bytes follows no pattern a branch predictor could learn.
+            const uintptr_t lit = 0 - static_cast<uintptr_t>(c <= 256);
+            const unsigned char *from =
+                reinterpret_cast<const unsigned char *>(outBase ^ ((outBase ^ byteBase) & lit)) + e.dwDebut;
+            if (__builtin_expect(total - pos >= 16, 1)) {
+                // One 16-byte move covers most strings; the bytes it writes
+                // past the string are overwritten by the next ones.
+                unsigned char chunk[16];
+                memcpy(chunk, from, 16);
+                memcpy(out + pos, chunk, 16);
+                if (__builtin_expect(length > 16, 0)) {
+                    if (length > total - pos)
+                        goto fin;
+                    // Earlier strings end before this one starts, so the
+                    // source is at least `length` bytes behind.
+                    memcpy(out + pos + 16, from + 16, length - 16);
+                }
+            } else {
+                if (length > total - pos)
+                    goto fin;
+                memcpy(out + pos, from, length);
+            }
         }
-        insert();
+        // Entry `next` is the previous string plus the first byte of the
+        // current one, which follows it directly in the output.
+        if (next < NB_CODES) {
+            strings[next].dwDebut = prevStart;
+            strings[next].dwLongueur = prevLength + 1;
+            ++next;
+            if (next >= threshold) {
+                // Past 16 bits nothing widens: the threshold moves out of reach.
+                ++width;
+                codeMask = codeMask * 2 + 1;
+                threshold = width < 16 ? threshold * 2 : UINT32_MAX;
+            }
+        }
         prevStart = pos;
         prevLength = length;
         pos += length;

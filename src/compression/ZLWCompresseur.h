@@ -42,12 +42,13 @@ private:
         uint32_t dwLongueur;
     };
 
-    bool _bAlloueTables(bool withHash);
+    bool _bAlloueTables(bool withHash, uint32_t bits = 0);
     void _RAZDico(bool withHash);
     void _Term();
 
-    uint16_t *m_pwHash;          // encoder: 131072 slots, 0 or a code
-    uint32_t *m_pdwCles;         // encoder: prefix << 8 | byte for each code
+    uint16_t *m_pwTable;         // encoder: codes of the strings, by a hash of their bytes
+    uint32_t *m_pdwCles;         // encoder: prefix << 8 | byte of each code
+    uint32_t *m_pdwOccupe;       // encoder: taken slots of the 131072-slot hashed dictionary
     _stCHAINE *m_pstChaines;     // decoder
     uint32_t m_dwLargeur;        // code width, 9..16
     uint32_t m_dwSeuilLargeur;   // next code value that widens codes

@@ -2,13 +2,16 @@
 // file-system operations the code base shares. Paths accept '\' as well as '/'.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include "files/XFile.h"
 #include "platform/WinTypes.h"
 
 class CTString;
+class CQSBINBase;
 
 // Size of a path buffer: 260 characters and the terminator.
 constexpr unsigned DISKFILE_MAX_PATH = 261;
@@ -24,6 +27,37 @@ struct _stXFILETIME {
     uint16_t wMilliseconds;
 };
 static_assert(sizeof(_stXFILETIME) == 14, "_stXFILETIME is seven 16-bit fields");
+
+// State of a directory search (bFindFirst / bFindNext / bFindClose).
+struct _stXFINDDATA {
+    DIR *pDir;                             // null when closed
+    char szPattern[DISKFILE_MAX_PATH];     // wildcard pattern, the last path component
+    char szDirectory[DISKFILE_MAX_PATH];   // searched directory, ending with '/'
+    uint32_t dwRequired;                   // every bit here must be set in the attributes
+    uint32_t dwExcluded;                   // no bit here may be set in the attributes
+    char szName[DISKFILE_MAX_PATH];        // the entry found
+    uint32_t dwAttributes;                 // as bGetFileAttributes, from lstat
+    int64_t oSize;                         // its size in bytes
+};
+#if defined(__i386__)
+static_assert(sizeof(void *) == 4 && sizeof(_stXFINDDATA) == 812, "_stXFINDDATA, 32-bit layout");
+static_assert(offsetof(_stXFINDDATA, dwRequired) == 528 && offsetof(_stXFINDDATA, szName) == 536 &&
+                  offsetof(_stXFINDDATA, dwAttributes) == 800 && offsetof(_stXFINDDATA, oSize) == 804,
+              "_stXFINDDATA field offsets, 32-bit");
+#else
+static_assert(sizeof(_stXFINDDATA) == 816, "_stXFINDDATA, 64-bit layout");
+static_assert(offsetof(_stXFINDDATA, dwRequired) == 532 && offsetof(_stXFINDDATA, szName) == 540 &&
+                  offsetof(_stXFINDDATA, dwAttributes) == 804 && offsetof(_stXFINDDATA, oSize) == 808,
+              "_stXFINDDATA field offsets, 64-bit");
+#endif
+
+// Attribute bit of a directory in the search and walk filters.
+constexpr uint32_t XATTRIBUTE_DIRECTORY = 0x4000;
+// Attribute bit of a hidden name (starting with '.').
+constexpr uint32_t XATTRIBUTE_HIDDEN = 0x80000000u;
+
+// Called by the tree walks with the entry's path (directory + name); false stops the walk.
+typedef bool (*PFNDOONFILETREE)(const char *pszPath, void *pData);
 
 class CDiskFile : public IXStream {
 public:
@@ -150,6 +184,58 @@ public:
     static bool bSystemTimeToFileTime(const _stXFILETIME *pstTime, FILETIME *pstFileTime);
     static bool sbIsBadNetworkFile(const char *pszPath);
     static bool bSystemSupportHugeFile();
+
+    // ---- directory search and tree operations (DiskFileDir.cpp, DiskFileTree.cpp) ----
+    // Entries are classified with lstat: a symbolic link is never followed into. Paths
+    // longer than 260 characters are refused with ENAMETOOLONG, never cut.
+    static bool bFindFirst(const char *pszPath, _stXFINDDATA *pstData, uint32_t dwRequired,
+                           uint32_t dwExcluded);
+    // False at the end (the search is then closed, error number ENOENT) or on a read error.
+    static bool bFindNext(_stXFINDDATA *pstData);
+    static bool bFindClose(_stXFINDDATA *pstData);
+    // '*' any run (empty included), '?' one character, anything else itself, case counts.
+    static bool _bFiltreFileName(const char *pszName, const char *pszPattern);
+    // Calls pfn(directory + name) for the files (and directories with bWithDirectories)
+    // matching the pattern, then walks the subdirectories when bRecurse is set.
+    static bool bDoOnFileTree(const char *pszDirectory, const char *pszPattern,
+                              PFNDOONFILETREE pfnCallback, void *pData, int bWithDirectories,
+                              int bRecurse);
+    // The same on the matching directories; the fifth argument does not change the selection.
+    static bool bDoOnDirectoryTree(const char *pszDirectory, const char *pszPattern,
+                                   PFNDOONFILETREE pfnCallback, void *pData, int nFlag,
+                                   int bRecurse);
+    static bool bDelete(const char *pszPath);
+    static bool bForceDelete(const char *pszPath);
+    static bool bDeleteDirectory(const char *pszPath);
+    // Delete everything inside the directory and keep it.
+    static bool bPurgeTree(const char *pszDirectory);
+    static bool bForcePurgeTree(const char *pszDirectory);
+    // Purge, then remove the directory; a symbolic link is removed, not its target.
+    static bool bDeleteTree(const char *pszDirectory);
+    static bool bForceDeleteTree(const char *pszDirectory);
+    static bool bForceDeleteOnFileTree(const char *pszDirectory, const char *pszPattern,
+                                       int bRecurse);
+    static bool bDeleteTreeEvenReadOnly(const char *pszDirectory);
+    // Fails with EEXIST when the new name exists.
+    static bool bRename(const char *pszNewName, const char *pszOldName);
+    // Renames; replaces an existing destination file, touches nothing when that fails.
+    static bool bMove(const char *pszDestination, const char *pszSource);
+    // Copy or append; a file onto itself (same device and inode) fails with EINVAL.
+    static bool bCopy(const char *pszDestination, const char *pszSource);
+    static bool bConcat(const char *pszDestination, const char *pszSource);
+    // Copies oSize bytes (negative: to the end) from oOffset of this file into a new target.
+    bool bExtract(const char *pszTarget, long long oOffset, long long oSize);
+    // Appends oSize bytes (negative: to the end) from oOffset of the source to this file.
+    bool bExtractFromFile(const char *pszSource, long long oOffset, long long oSize);
+    static bool bExtract(const char *pszTarget, const char *pszSource, long long oOffset,
+                         long long oSize);
+    // Reads the whole file into the value (replaced only on success); a file larger
+    // than a value can hold fails with EFBIG.
+    static bool bChargeFichier(CQSBINBase &clBuffer, const char *pszPath);
+    // Sizes of the file system holding the path (null: the current directory), in KiB.
+    static bool bGetDiskSpace(const char *pszPath, unsigned long long *poTotal,
+                              unsigned long long *poFree);
+    static bool bGetDiskFreeSpace(const char *pszPath, unsigned long long *poFree);
 
 private:
     CDiskFile(const CDiskFile &) = delete;

@@ -1,9 +1,9 @@
 // Process entry: the interactive launch, or service mode with --SERVICE <name>.
-#include <cstdio>
-
 #include "error/accesdllres.h"
 #include "launcher/TQExe.h"
 #include "platform/WinApi.h"
+#include "service/ServiceUnix.h"
+#include "service/StartServer.h"
 
 int main(int argc, char **argv)
 {
@@ -12,14 +12,15 @@ int main(int argc, char **argv)
     SetCommandLine(argc - 1, argv + 1);
 
     if (bSetOnCmdLine(argc, argv, "--SERVICE")) {
-        // This launcher carries no daemon start-up yet: say so rather than end as if
-        // the service had run.
-        static const char szPasDeService[] =
-            "Le mode service n'est pas disponible dans ce lanceur.\r\n"
-            "Service mode is not available in this launcher.";
-        fputs(szPasDeService, stderr);
-        fputc('\n', stderr);
-        return -1;
+        CServerMain *pclServeur = new CServerMain;
+        gpclServerMain = pclServeur;
+        gpclServiceImp = pclServeur;
+        CTString clNom;
+        bGetCmdLineValue(argc, argv, "--SERVICE", &clNom);
+        // The start-up's verdict: a daemon that did not start is no success.
+        nExitCode = ServiceMain(clNom.pszGet());
+        Term();
+        return nExitCode;
     }
 
     {

@@ -22,6 +22,7 @@
 CServerMain *gpclServerMain = nullptr;
 CServiceImp *gpclServiceImp = nullptr;
 int32_t gbService = 0;
+const CTQExe *CTQExe::ms_pclAffichageErreur = nullptr;
 
 const char gszMessageVMIntrouvable[] =
     "Impossible de trouver la librairie tq150vm.so.\r\n"
@@ -211,6 +212,10 @@ int CTQExe::_CallBackErreurVM(const CXError *pclErreur, unsigned long, unsigned 
     if (!pclErreur)
         return 0;
     CTString clRapport = pclErreur->StringDump(gdwMasqueRapportErreur);
+    if (ms_pclAffichageErreur) {
+        ms_pclAffichageErreur->_vAfficheErreur(clRapport.pszGet());
+        return 0;
+    }
     fwrite(clRapport.pszGet(), 1, static_cast<size_t>(clRapport.nTaille()), stderr);
     fputc('\n', stderr);
     fflush(stderr);

@@ -77,4 +77,8 @@ protected:
     int32_t m_bVMLiee;
     HINSTANCE m_hRuntime;
     PFN_TERMLIBRARY m_pfnTermLibrary;
+
+    // When set, the error callback shows engine errors through this object's display
+    // (the service executor's log) instead of the console.
+    static const CTQExe *ms_pclAffichageErreur;
 };

@@ -188,3 +188,58 @@ DWORD FormatMessageA(DWORD dwFlags, const void *pSource, DWORD dwMessageId, DWOR
 // (cast it to va_list*); otherwise to a variable argument list. Answers the length delivered.
 DWORD FormatMessageWin(DWORD dwFlags, const void *pSource, DWORD dwMessageId, DWORD dwLanguageId, LPSTR pszBuffer,
                        DWORD nSize, va_list *pArguments);
+
+// ---------------------------------------------------------------------------
+// Message box on the console (WinApiMessageBox.cpp)
+// ---------------------------------------------------------------------------
+
+typedef void *HWND;
+
+#define MB_OK 0
+#define MB_OKCANCEL 1
+#define MB_ABORTRETRYIGNORE 2
+#define MB_YESNOCANCEL 3
+#define MB_YESNO 4
+#define MB_RETRYCANCEL 5
+
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+
+// Prints the caption, the text and a prompt for the button set on standard error,
+// reads one line from standard input and answers the button of its first non-blank
+// character (a, c, i, n, r, y; anything else is IDOK). Any button set other than 0, 1,
+// 3, 4 and 5 is taken as Abort, Retry and Ignore. At the end of standard input, or
+// when it cannot be read, the answer is IDOK at once.
+int MessageBox(HWND hWnd, const char *pszText, const char *pszCaption, UINT nButtons);
+// The text is 16-bit units (UTF-16), printed in code page 1252 ('?' for the rest).
+int MessageBoxW(HWND hWnd, const uint16_t *pszText, const char *pszCaption, UINT nButtons);
+// The text is 16-bit units when bWide is set, else 8-bit.
+int _MessageBox_NO_GUI(const void *pText, const char *pszCaption, UINT nButtons, int bWide);
+
+// ---------------------------------------------------------------------------
+// Threads (WinApiThread.cpp): POSIX threads under the Windows names
+// ---------------------------------------------------------------------------
+
+// Start routine of the thread calls: the POSIX shape.
+typedef void *(*PFN_THREADSTART)(void *pArgument);
+
+#define THREAD_PRIORITY_NORMAL 0
+#define CREATE_SUSPENDED 0x00000004 // accepted and ignored: threads always start at once
+
+// A detached thread; a stack size the system refuses (0 included) leaves the default.
+// Answers the thread identifier, or (uintptr_t)-1 with errno set to the creation error.
+uintptr_t _beginthread(PFN_THREADSTART pfnDebut, unsigned int nTaillePile, void *pArgument);
+// A joinable thread (join it with pthread_join); the identifier also goes to
+// *pIdentifiant when given. Answers the identifier, or 0 on failure.
+uintptr_t _beginthreadex(void *pSecurite, unsigned int nTaillePile, PFN_THREADSTART pfnDebut, void *pArgument,
+                         unsigned int nDrapeaux, pthread_t *pIdentifiant);
+uintptr_t CreateThread(void *pSecurite, size_t nTaillePile, PFN_THREADSTART pfnDebut, void *pArgument,
+                       DWORD nDrapeaux, pthread_t *pIdentifiant);
+// pthread_setschedparam with the time-sharing policy; false with errno set on refusal
+// (that policy takes only priority 0).
+BOOL SetThreadPriority(uintptr_t hThread, int nPriorite);

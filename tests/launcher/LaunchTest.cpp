@@ -247,20 +247,6 @@ TEST(Launch, ScriptFailureAndMissingScript)
     EXPECT_EQ(st.sSortie, "");
 }
 
-TEST(Launch, ServiceOptionDoesNotRunTheApplication)
-{
-    CAppli clAppli;
-    ASSERT_TRUE(clAppli.bPoseMoteur("record"));
-    ASSERT_TRUE(clAppli.bPoseScript("print ran\n"));
-    stRESULTATPROCESSUS st = clAppli.Lance({"a", "--Service", "x"});
-    EXPECT_EQ(st.sSortie, "");
-    EXPECT_EQ(clAppli.tabRecord(), std::vector<std::string>());
-    // Until the daemon start-up exists, the launcher says so and fails.
-    EXPECT_EQ(st.nStatut, 255);
-    EXPECT_EQ(st.sErreur, "Le mode service n'est pas disponible dans ce lanceur.\r\n"
-                          "Service mode is not available in this launcher.\n");
-}
-
 // ---------------------------------------------------------------------------
 // Where the engine is taken from
 // ---------------------------------------------------------------------------

@@ -1,0 +1,20 @@
+# The call interface for host programs (include/tqhost.h), built on its own as a
+# shared library (libtqhost.so) and a static one (libtqhost.a) in the bin folder.
+# It needs nothing of tqcore, so a host links it alone.
+target_include_directories(tqcore PUBLIC ${CMAKE_SOURCE_DIR}/include)
+file(GLOB TQ_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/launcher/TQExtern*.cpp)
+
+add_library(tqhost SHARED ${TQ_HOST_SOURCES})
+add_library(tqhost_static STATIC ${TQ_HOST_SOURCES})
+foreach(t tqhost tqhost_static)
+  target_include_directories(${t} PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${t} PUBLIC ${CMAKE_DL_LIBS} Threads::Threads)
+  set_target_properties(${t} PROPERTIES OUTPUT_NAME tqhost
+    CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+    LIBRARY_OUTPUT_DIRECTORY ${TQ_BIN_DIR} ARCHIVE_OUTPUT_DIRECTORY ${TQ_BIN_DIR})
+endforeach()
+# Only the interface's own functions leave the shared library.
+target_link_options(tqhost PRIVATE -Wl,--exclude-libs,ALL)
+if(NOT TQ_SANITIZE AND NOT TQ_FUZZ)
+  target_link_options(tqhost PRIVATE -Wl,--no-undefined)
+endif()

@@ -1,0 +1,602 @@
+// Daemon start-up of service mode.
+#include "service/ServiceUnix.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "error/accesdllres.h"
+#include "launcher/TQExe.h"
+#include "service/Logger.h"
+#include "service/StartServer.h"
+#include "strings/Tstring.h"
+
+pthread_t hMainThread = 0;
+
+// Message resources of the start-up.
+enum {
+    eMSG_DEMARRAGE_ECHOUE = 5689,
+    eMSG_CORE_REFUSE = 25304,
+    eMSG_UTILISATEUR_INCONNU = 25305,
+    eMSG_IDENTITE_REFUSEE = 25306,
+};
+
+static const char gszForkEchoue[] = "Fork ne marche pas";
+static const char gszPidEchoue[] = "Echec de la cr\xE9" "ation du fichier de lock du demon";
+static const char gszDejaLance[] = "Service d\xE9j\xE0 lanc\xE9 : le fichier de lock %s est tenu par une autre instance";
+static const char gszPidEcriture[] = "Echec de l'\xE9" "criture du fichier de lock %s";
+static const char gszRepertoireRefuse[] = "R\xE9pertoire du service refus\xE9 : %s";
+static const char gszNomInvalide[] =
+    "Nom de service invalide : <%s> (vide, avec '/' ou trop long).\r\n"
+    "Invalid service name: <%s> (empty, holding '/' or too long).";
+static const char gszDescripteurs[] = "Les sorties standard du demon ne sont pas sur /dev/null";
+
+// The readiness channel: one byte "ready", or "failed" followed by the reason.
+static const char gcPret = 'P';
+static const char gcEchec = 'E';
+// Pid file attempts when another instance replaces the file while this one locks it.
+static const int gnEssaisPid = 8;
+// Deepest directory level bDonneRepertoire walks (each level holds a descriptor).
+static const int gnProfondeurMax = 128;
+
+static volatile sig_atomic_t gbArret = 0;
+// The last message logged by the start-up, for the launching process.
+static std::string gsDernierMessage;
+// Write end of the readiness channel in the daemon; -1 once used or when none.
+static int gnCanalPret = -1;
+
+static ILogger *piLogger()
+{
+    return gpclServiceImp ? gpclServiceImp->pclGetLogger() : nullptr;
+}
+
+// Logs a finished text at priority 2, as text.
+static void Journal(const char *pszTexte)
+{
+    gsDernierMessage = pszTexte;
+    if (ILogger *pi = piLogger())
+        pi->AddLog(ePRIORITY_CRITIQUE, "%s", pszTexte);
+}
+
+static void JournalMessage(unsigned int nId, const char *pszArgument)
+{
+    CTString clTexte;
+    bool bOk = pszArgument ? DLLRES_bFormatMessage(nId, &clTexte, pszArgument) : DLLRES_bLoadString(nId, &clTexte);
+    if (!bOk || clTexte.nTaille() == 0)
+        clTexte.printf("message %u", nId);
+    Journal(clTexte.pszGet());
+}
+
+// Writes the whole buffer; false on any failure (a vanished reader included).
+static bool bEnvoie(int nCanal, const char *pData, size_t nTaille)
+{
+    while (nTaille > 0) {
+        ssize_t n = send(nCanal, pData, nTaille, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        pData += n;
+        nTaille -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+static void FermeCanal()
+{
+    if (gnCanalPret >= 0)
+        close(gnCanalPret);
+    gnCanalPret = -1;
+}
+
+// Tells the launching process that the start failed, and why.
+static void SignaleEchec(const char *pszRaison)
+{
+    if (gnCanalPret < 0)
+        return;
+    bEnvoie(gnCanalPret, &gcEchec, 1);
+    if (pszRaison)
+        bEnvoie(gnCanalPret, pszRaison, strlen(pszRaison));
+    FermeCanal();
+}
+
+static void SignalePret()
+{
+    if (gnCanalPret < 0)
+        return;
+    bEnvoie(gnCanalPret, &gcPret, 1);
+    FermeCanal();
+}
+
+// Logs a failure of the start-up and reports it to the launching process.
+static void EchecDemarrage(const char *pszTexte)
+{
+    Journal(pszTexte);
+    SignaleEchec(pszTexte);
+}
+
+static void EchecDemarrageMessage(unsigned int nId, const char *pszArgument)
+{
+    CTString clTexte;
+    bool bOk = pszArgument ? DLLRES_bFormatMessage(nId, &clTexte, pszArgument) : DLLRES_bLoadString(nId, &clTexte);
+    if (!bOk || clTexte.nTaille() == 0)
+        clTexte.printf("message %u", nId);
+    EchecDemarrage(clTexte.pszGet());
+}
+
+bool bCheminFichierPid(const char *pszNom, char *pszChemin)
+{
+    if (!pszNom || !*pszNom || strchr(pszNom, '/'))
+        return false;
+    int n = snprintf(pszChemin, TQ_TAILLE_CHEMIN_PID, "/var/run/%s.pid", pszNom);
+    return n > 0 && n < TQ_TAILLE_CHEMIN_PID;
+}
+
+bool bSetEffectiveIDToRealID()
+{
+    if (setregid(getgid(), getgid()) != 0)
+        return false;
+    return setreuid(getuid(), getuid()) == 0;
+}
+
+bool AllowCoreDump()
+{
+    struct rlimit64 stLimite;
+    stLimite.rlim_cur = RLIM64_INFINITY;
+    stLimite.rlim_max = RLIM64_INFINITY;
+    if (setrlimit64(RLIMIT_CORE, &stLimite) != 0) {
+        JournalMessage(eMSG_CORE_REFUSE, nullptr);
+        return false;
+    }
+    return true;
+}
+
+bool bArretDemande()
+{
+    return gbArret != 0;
+}
+
+void TermHandler(int)
+{
+    // Only async-signal-safe work here: the main thread ends the service itself.
+    // Whichever thread the signal lands on, the request counts.
+    const int nErreur = errno;
+    if (!gbArret) {
+        gbArret = 1;
+        StopMyService(0);
+    }
+    errno = nErreur;
+}
+
+void SetTermHandler()
+{
+    hMainThread = pthread_self();
+    gbArret = 0;
+    struct sigaction stAction;
+    memset(&stAction, 0, sizeof(stAction));
+    stAction.sa_handler = TermHandler;
+    sigemptyset(&stAction.sa_mask);
+    stAction.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &stAction, nullptr);
+}
+
+// SIGTERM no longer stops anything once the service is ending: ignore it.
+static void FinTermHandler()
+{
+    signal(SIGTERM, SIG_IGN);
+    hMainThread = 0;
+}
+
+// ---------------------------------------------------------------------------
+// The service user's directory, walked in-process
+// ---------------------------------------------------------------------------
+
+static void DonneEntree(int nRep, const char *pszNom, uid_t nUid, gid_t nGid, int nProfondeur);
+
+// Gives an open directory and its content to the user.
+static void DonneRepertoireOuvert(int nRep, uid_t nUid, gid_t nGid, int nProfondeur)
+{
+    if (fchown(nRep, nUid, nGid) != 0) {
+        // Not fatal: the user may still be able to use the tree.
+    }
+    struct stat stEtat;
+    if (fstat(nRep, &stEtat) == 0 && (stEtat.st_mode & S_IRWXU) != S_IRWXU)
+        fchmod(nRep, (stEtat.st_mode & 07777) | S_IRWXU);
+    if (nProfondeur >= gnProfondeurMax)
+        return;
+    int nLecture = dup(nRep);
+    if (nLecture < 0)
+        return;
+    DIR *pRep = fdopendir(nLecture);
+    if (!pRep) {
+        close(nLecture);
+        return;
+    }
+    std::vector<std::string> tabNoms;
+    while (struct dirent *pEntree = readdir(pRep)) {
+        if (strcmp(pEntree->d_name, ".") != 0 && strcmp(pEntree->d_name, "..") != 0)
+            tabNoms.push_back(pEntree->d_name);
+    }
+    closedir(pRep);
+    for (const std::string &sNom : tabNoms)
+        DonneEntree(nRep, sNom.c_str(), nUid, nGid, nProfondeur + 1);
+}
+
+static void DonneEntree(int nRep, const char *pszNom, uid_t nUid, gid_t nGid, int nProfondeur)
+{
+    struct stat stEtat;
+    if (fstatat(nRep, pszNom, &stEtat, AT_SYMLINK_NOFOLLOW) != 0)
+        return;
+    if (S_ISDIR(stEtat.st_mode)) {
+        // O_NOFOLLOW: a directory swapped for a link since fstatat is not entered.
+        int nSous = openat(nRep, pszNom, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (nSous >= 0) {
+            DonneRepertoireOuvert(nSous, nUid, nGid, nProfondeur);
+            close(nSous);
+        }
+        return;
+    }
+    fchownat(nRep, pszNom, nUid, nGid, AT_SYMLINK_NOFOLLOW);
+}
+
+bool bDonneRepertoire(const char *pszRepertoire, uid_t nUid, gid_t nGid)
+{
+    if (!pszRepertoire || pszRepertoire[0] != '/')
+        return false;
+    if (pszRepertoire[strspn(pszRepertoire, "/")] == '\0')
+        return false; // the root directory
+    int nRep = open(pszRepertoire, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (nRep < 0)
+        return false;
+    DonneRepertoireOuvert(nRep, nUid, nGid, 0);
+    close(nRep);
+    return true;
+}
+
+bool bChangeUser(int nFichier, const char *pszUtilisateur, int bPermanent)
+{
+    struct passwd stCompte;
+    struct passwd *pstCompte = nullptr;
+    std::vector<char> tabTampon(16384);
+    if (!pszUtilisateur || getpwnam_r(pszUtilisateur, &stCompte, tabTampon.data(), tabTampon.size(), &pstCompte) != 0 ||
+        !pstCompte) {
+        JournalMessage(eMSG_UTILISATEUR_INCONNU, pszUtilisateur ? pszUtilisateur : "");
+        return false;
+    }
+    const uid_t nUid = pstCompte->pw_uid;
+    const gid_t nGid = pstCompte->pw_gid;
+    if (nFichier >= 0 && fchown(nFichier, nUid, nGid) != 0) {
+        // A pid file left to root is still removed or emptied at the end.
+    }
+    char szRepertoire[TQ_TAILLE_REPERTOIRE_SERVICE] = "";
+    if ((geteuid() == 0 || getuid() == 0) && gpclServiceImp && gpclServiceImp->vbGetOwnDirectory(szRepertoire) &&
+        szRepertoire[0]) {
+        szRepertoire[sizeof(szRepertoire) - 1] = '\0';
+        if (!bDonneRepertoire(szRepertoire, nUid, nGid)) {
+            CTString clTexte;
+            clTexte.printf(gszRepertoireRefuse, szRepertoire);
+            Journal(clTexte.pszGet());
+        }
+    }
+    bool bOk;
+    if (bPermanent) {
+        // Groups before user: once the user id is dropped, groups can no longer change.
+        bOk = (geteuid() != 0 || initgroups(pszUtilisateur, nGid) == 0) && setregid(nGid, nGid) == 0 &&
+              setreuid(nUid, nUid) == 0;
+        // A drop that can be undone is no drop.
+        if (bOk && nUid != 0 && (setreuid(static_cast<uid_t>(-1), 0) == 0 || setuid(0) == 0))
+            bOk = false;
+    } else {
+        bOk = setegid(nGid) == 0 && seteuid(nUid) == 0;
+    }
+    if (!bOk) {
+        JournalMessage(eMSG_IDENTITE_REFUSEE, pszUtilisateur);
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up steps
+// ---------------------------------------------------------------------------
+
+// Moves a descriptor above the standard ones, keeping close-on-exec.
+static int nAuDessusDesStandards(int nFd)
+{
+    if (nFd > STDERR_FILENO)
+        return nFd;
+    int nNouveau = fcntl(nFd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(nFd);
+    return nNouveau;
+}
+
+static void FermeDescripteurs(int nGarde)
+{
+    const unsigned int nMax = ~0u;
+    int nResultat;
+    if (nGarde < 0) {
+        nResultat = close_range(0, nMax, 0);
+    } else {
+        nResultat = close_range(0, static_cast<unsigned int>(nGarde) - 1, 0);
+        if (nResultat == 0)
+            nResultat = close_range(static_cast<unsigned int>(nGarde) + 1, nMax, 0);
+    }
+    if (nResultat == 0)
+        return;
+    // Kernels without close_range: every descriptor up to the process limit.
+    long nLimite = sysconf(_SC_OPEN_MAX);
+    if (nLimite < 0 || nLimite > INT_MAX)
+        nLimite = 1024;
+    for (int nFd = static_cast<int>(nLimite) - 1; nFd >= 0; --nFd)
+        if (nFd != nGarde)
+            close(nFd);
+}
+
+static bool bStandardsSurDevNull()
+{
+    struct stat stNull;
+    if (stat("/dev/null", &stNull) != 0)
+        return false;
+    for (int nFd = STDIN_FILENO; nFd <= STDERR_FILENO; ++nFd) {
+        struct stat stFd;
+        if (fstat(nFd, &stFd) != 0 || !S_ISCHR(stFd.st_mode) || stFd.st_rdev != stNull.st_rdev)
+            return false;
+    }
+    return true;
+}
+
+// Descriptors, file creation mask and working directory of a daemon.
+static bool bPrepareProcessus()
+{
+    FermeDescripteurs(gnCanalPret);
+    int nNull = open("/dev/null", O_RDWR);
+    if (nNull >= 0) {
+        for (int nFd = STDIN_FILENO; nFd <= STDERR_FILENO; ++nFd)
+            if (nFd != nNull)
+                dup2(nNull, nFd);
+        if (nNull > STDERR_FILENO)
+            close(nNull);
+    }
+    umask(022);
+    if (chdir("/tmp/") != 0 && chdir("/") != 0) {
+        // Nowhere to go: the working directory stays; nothing relies on it.
+    }
+    return bStandardsSurDevNull();
+}
+
+// Opens, locks and writes the pid file. Answers its descriptor, -1 on failure (after
+// logging and reporting it).
+static int nPrendFichierPid(const char *pszChemin)
+{
+    for (int nEssai = 0; nEssai < gnEssaisPid; ++nEssai) {
+        int nFd = open(pszChemin, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (nFd < 0) {
+            if (ILogger *pi = piLogger())
+                if (CLogger *pclLogger = dynamic_cast<CLogger *>(pi))
+                    pclLogger->AddLogSystemError("%s", pszChemin);
+            EchecDemarrage(gszPidEchoue);
+            return -1;
+        }
+        if (lockf(nFd, F_TLOCK, 0) != 0) {
+            CTString clTexte;
+            clTexte.printf(gszDejaLance, pszChemin);
+            EchecDemarrage(clTexte.pszGet());
+            close(nFd); // never removed: it belongs to the instance that holds it
+            return -1;
+        }
+        // The instance that held the file may have removed it between our open and
+        // our lock: a lock on a file no longer at the path protects nothing.
+        struct stat stFd, stChemin;
+        if (fstat(nFd, &stFd) != 0 || lstat(pszChemin, &stChemin) != 0 || stFd.st_dev != stChemin.st_dev ||
+            stFd.st_ino != stChemin.st_ino) {
+            close(nFd);
+            continue;
+        }
+        char szPid[12];
+        int nLongueur = snprintf(szPid, sizeof(szPid), "%d\n", static_cast<int>(getpid()));
+        if (ftruncate(nFd, 0) != 0 || pwrite(nFd, szPid, static_cast<size_t>(nLongueur), 0) != nLongueur) {
+            if (ILogger *pi = piLogger())
+                if (CLogger *pclLogger = dynamic_cast<CLogger *>(pi))
+                    pclLogger->AddLogSystemError("%s", pszChemin);
+            CTString clTexte;
+            clTexte.printf(gszPidEcriture, pszChemin);
+            EchecDemarrage(clTexte.pszGet());
+            unlink(pszChemin);
+            close(nFd);
+            return -1;
+        }
+        return nFd;
+    }
+    EchecDemarrage(gszPidEchoue);
+    return -1;
+}
+
+// Removes the pid file this process holds; one that cannot be removed (a service
+// user in a directory of root's) is emptied instead, so no stale pid remains.
+static void LibereFichierPid(const char *pszChemin, int nFd)
+{
+    if (nFd < 0)
+        return;
+    if (unlink(pszChemin) != 0 && ftruncate(nFd, 0) != 0) {
+        // Nothing more can be done; the lock still dies with the descriptor.
+    }
+    close(nFd);
+}
+
+// The launching process: waits for the daemon's verdict.
+static int nAttendDemon(int nCanal, pid_t nEnfant)
+{
+    std::string sReponse;
+    char szTampon[512];
+    for (;;) {
+        ssize_t n = read(nCanal, szTampon, sizeof(szTampon));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        sReponse.append(szTampon, static_cast<size_t>(n));
+    }
+    close(nCanal);
+    int nStatut;
+    while (waitpid(nEnfant, &nStatut, 0) < 0 && errno == EINTR) {
+    }
+    if (!sReponse.empty() && sReponse[0] == gcPret)
+        return 0;
+    if (sReponse.size() > 1) {
+        fwrite(sReponse.data() + 1, 1, sReponse.size() - 1, stderr);
+        fputc('\n', stderr);
+    }
+    return -1;
+}
+
+static void IgnoreSIGHUP()
+{
+    struct sigaction stAction;
+    memset(&stAction, 0, sizeof(stAction));
+    stAction.sa_handler = SIG_IGN;
+    sigemptyset(&stAction.sa_mask);
+    sigaction(SIGHUP, &stAction, nullptr);
+}
+
+// Forks once; in the parent, answers through *pnStatut. False in the parent and on
+// failure, true in the child.
+static bool bDetache(int *pnStatut)
+{
+    int tabCanal[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, tabCanal) != 0) {
+        Journal(gszForkEchoue);
+        fprintf(stderr, "%s\n", gszForkEchoue);
+        *pnStatut = -1;
+        return false;
+    }
+    tabCanal[0] = nAuDessusDesStandards(tabCanal[0]);
+    tabCanal[1] = nAuDessusDesStandards(tabCanal[1]);
+    fflush(nullptr);
+    pid_t nEnfant = fork();
+    if (nEnfant < 0) {
+        Journal(gszForkEchoue);
+        fprintf(stderr, "%s\n", gszForkEchoue);
+        close(tabCanal[0]);
+        close(tabCanal[1]);
+        *pnStatut = -1;
+        return false;
+    }
+    if (nEnfant > 0) {
+        close(tabCanal[1]);
+        *pnStatut = nAttendDemon(tabCanal[0], nEnfant);
+        return false;
+    }
+    close(tabCanal[0]);
+    gnCanalPret = tabCanal[1];
+    if (gnCanalPret < 0)
+        _exit(255);
+    setsid();
+    IgnoreSIGHUP();
+    // The second fork: the daemon is no session leader and never gets a terminal.
+    fflush(nullptr);
+    pid_t nDemon = fork();
+    if (nDemon < 0) {
+        EchecDemarrage(gszForkEchoue);
+        _exit(255);
+    }
+    if (nDemon > 0)
+        _exit(0);
+    return true;
+}
+
+int ServiceMain(const char *pszNom)
+{
+    char szCheminPid[TQ_TAILLE_CHEMIN_PID];
+    if (!bCheminFichierPid(pszNom, szCheminPid)) {
+        CTString clTexte;
+        clTexte.printf(gszNomInvalide, pszNom ? pszNom : "", pszNom ? pszNom : "");
+        fprintf(stderr, "%s\n", clTexte.pszGet());
+        return -1;
+    }
+    // Under init (or as the first process of a PID namespace) nobody waits for a
+    // parent to exit: run in place.
+    if (getppid() != 1 && getpid() != 1) {
+        int nStatut = 0;
+        if (!bDetache(&nStatut))
+            return nStatut;
+    } else {
+        IgnoreSIGHUP();
+    }
+    if (!bPrepareProcessus()) {
+        EchecDemarrage(gszDescripteurs);
+        return -1;
+    }
+    gbService = 1;
+
+    const bool bCore = gpclServiceImp->vbWithCoreDump();
+    if (bCore)
+        AllowCoreDump();
+    char szUtilisateur[TQ_TAILLE_UTILISATEUR_SERVICE] = "";
+    bool bUtilisateur = gpclServiceImp->vbGetServiceUser(szUtilisateur);
+    szUtilisateur[sizeof(szUtilisateur) - 1] = '\0';
+
+    // The lock comes first: a second instance must start nothing.
+    int nPid = nPrendFichierPid(szCheminPid);
+    if (nPid < 0)
+        return -1;
+    // The application never runs with root's ids when a service user is given.
+    if (bUtilisateur) {
+        if (!bChangeUser(nPid, szUtilisateur, 1)) {
+            SignaleEchec(gsDernierMessage.c_str());
+            LibereFichierPid(szCheminPid, nPid);
+            return -1;
+        }
+        if (bCore) {
+            // Changing ids made the process undumpable.
+            prctl(PR_SET_DUMPABLE, 1, 0, 0, 0);
+            AllowCoreDump();
+        }
+    }
+
+    SetTermHandler();
+    if (!gpclServiceImp->bStart()) {
+        FinTermHandler();
+        EchecDemarrageMessage(eMSG_DEMARRAGE_ECHOUE, nullptr);
+        LibereFichierPid(szCheminPid, nPid);
+        return -1;
+    }
+    SignalePret();
+    gpclServiceImp->MainLoop();
+    // Whoever asked for the stop, the engine is ended and released here, on the
+    // main thread, while the logger it was handed still exists.
+    FinTermHandler();
+    gpclServiceImp->Stop();
+    LibereFichierPid(szCheminPid, nPid);
+    return 0;
+}
+
+int RunDebugMode()
+{
+    if (!gpclServiceImp)
+        return 0;
+    SetTermHandler();
+    if (!gpclServiceImp->bStart()) {
+        FinTermHandler();
+        JournalMessage(eMSG_DEMARRAGE_ECHOUE, nullptr);
+        return 0;
+    }
+    int nResultat = gpclServiceImp->MainLoop();
+    FinTermHandler();
+    gpclServiceImp->Stop();
+    return nResultat;
+}

@@ -1,0 +1,422 @@
+// The real launcher in service mode, as root, each run in its own mount namespace
+// (a private /run, a /dev holding /dev/null and the test's log socket).
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+#include <regex>
+
+#include "DaemonFixture.h"
+#include "launcher/TQExe.h"
+
+using namespace tqtest;
+
+namespace {
+
+#define TQ_SAUTE_SI_IMPOSSIBLE()                                                                                       \
+    do {                                                                                                               \
+        const std::string sRaison = CDemon::sRaisonSaut();                                                             \
+        if (!sRaison.empty())                                                                                          \
+            GTEST_SKIP() << sRaison;                                                                                   \
+    } while (0)
+
+// The end of the record after a clean stop: the engine ends the service, then is
+// told to terminate, then the library ends.
+const std::vector<std::string> gtabFinPropre = {"QS_Term_Service(0)", "ServiceEnd(0)", "QS_SetParam(1012, 0)",
+                                                "TermLibrary()"};
+
+std::vector<std::string> tabDerniers(const std::vector<std::string> &tab, size_t n)
+{
+    return tab.size() < n ? tab : std::vector<std::string>(tab.end() - static_cast<long>(n), tab.end());
+}
+
+// A field "name=value" of a State(...) record line.
+std::string sChampEtat(const std::string &sEtat, const std::string &sNom)
+{
+    std::smatch clTrouve;
+    if (std::regex_search(sEtat, clTrouve, std::regex("[ (]" + sNom + "=([^ )]*)")))
+        return clTrouve[1];
+    return "<absent>";
+}
+
+// Starts the service from a shell-like parent and checks what the parent promises:
+// exit status 0, the pid file already written.
+pid_t nDemarreService(CDemon &clDemon, const std::string &sService, const std::string &sScript,
+                      const std::string &sVariante = "record")
+{
+    EXPECT_TRUE(clDemon.bPoseMoteur(sVariante));
+    EXPECT_TRUE(clDemon.bPoseScript(sScript));
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", sService});
+    EXPECT_EQ(st.nStatut, 0) << st.sErreur;
+    EXPECT_EQ(st.sSortie, "");
+    EXPECT_EQ(st.sErreur, "");
+    // The daemon is the test's child (subreaper), also when its script already ended it.
+    const std::vector<pid_t> tabEnfants = CDemon::tabEnfants(getpid());
+    EXPECT_EQ(tabEnfants.size(), 1u);
+    const pid_t nFichier = clDemon.nPidDemon(sService);
+    if (tabEnfants.size() != 1)
+        return nFichier;
+    if (nFichier > 0) {
+        EXPECT_EQ(nFichier, tabEnfants[0]);
+    }
+    return tabEnfants[0];
+}
+
+TEST(ServiceDaemon, ShellRoadDetachesAndEndsCleanlyOnSIGTERM)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    const pid_t nDemon = nDemarreService(clDemon, "shell", "wait_stop\nstate\n");
+    ASSERT_GT(nDemon, 0);
+    EXPECT_EQ(kill(nDemon, 0), 0);
+    ASSERT_TRUE(clDemon.bAttendRecord("ServiceStarted()"));
+    EXPECT_EQ(clDemon.sLigneRecord("QS_Run_Service("),
+              "QS_Run_Service(\"default.tqp\", \"--SERVICE shell \", set, 0)");
+    // SIGHUP is ignored.
+    EXPECT_EQ(kill(nDemon, SIGHUP), 0);
+    usleep(100 * 1000);
+    EXPECT_EQ(kill(nDemon, 0), 0);
+
+    EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+    EXPECT_FALSE(bExiste(clDemon.sPidFichier("shell")));
+    // "state" ran after the stop, from the engine's thread, before the engine was released.
+    const std::vector<std::string> tabRecord = clDemon.tabRecord();
+    ASSERT_GE(tabRecord.size(), 5u);
+    EXPECT_EQ(tabDerniers(tabRecord, 5),
+              std::vector<std::string>({"QS_Term_Service(0)", tabRecord[tabRecord.size() - 4], "ServiceEnd(0)",
+                                        "QS_SetParam(1012, 0)", "TermLibrary()"}));
+    const std::string sEtat = clDemon.sLigneRecord("State(");
+    EXPECT_EQ(sChampEtat(sEtat, "pid"), std::to_string(nDemon));
+    // Two forks: a new session, of which the daemon is not the leader.
+    EXPECT_NE(sChampEtat(sEtat, "sid"), std::to_string(getsid(0)));
+    EXPECT_NE(sChampEtat(sEtat, "sid"), std::to_string(nDemon));
+    EXPECT_EQ(sChampEtat(sEtat, "cwd"), "/tmp");
+    EXPECT_EQ(sChampEtat(sEtat, "umask"), "0022");
+    EXPECT_EQ(sChampEtat(sEtat, "uid"), "0/0");
+    // Only the standard descriptors on /dev/null and the locked pid file.
+    EXPECT_EQ(sChampEtat(sEtat, "fds"), "0:/dev/null,1:/dev/null,2:/dev/null,3:/run/shell.pid");
+    EXPECT_TRUE(clDemon.tabJournal().empty());
+}
+
+TEST(ServiceDaemon, SecondInstanceIsRefusedAndLeavesTheFirstIntact)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    const pid_t nDemon = nDemarreService(clDemon, "single", "wait_stop\n");
+    ASSERT_GT(nDemon, 0);
+    const std::string sPid = sLitFichier(clDemon.sPidFichier("single"));
+
+    for (int i = 0; i < 3; ++i) {
+        stOPTIONSDEMON stOptions;
+        stOptions.sRecord = clDemon.sFichier("second.log");
+        stRESULTATPROCESSUS st = clDemon.Lance({"--service", "single"}, stOptions);
+        EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur, "Service d\xE9j\xE0 lanc\xE9 : le fichier de lock /var/run/single.pid est tenu par une "
+                              "autre instance\n");
+        // The second instance started nothing and kept its hands off the file.
+        EXPECT_FALSE(bExiste(stOptions.sRecord));
+        EXPECT_EQ(sLitFichier(clDemon.sPidFichier("single")), sPid);
+    }
+    EXPECT_TRUE(clDemon.bJournalContient(2, "Service d\xE9j\xE0 lanc\xE9"));
+    EXPECT_EQ(kill(nDemon, 0), 0);
+    EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+    EXPECT_FALSE(bExiste(clDemon.sPidFichier("single")));
+}
+
+TEST(ServiceDaemon, StaleFileOfAKilledDaemonIsTakenOver)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    ASSERT_TRUE(bEcritFichier(clDemon.sPidFichier("stale"), "4194303999\n"));
+    const pid_t nDemon = nDemarreService(clDemon, "stale", "wait_stop\n");
+    ASSERT_GT(nDemon, 0);
+    EXPECT_EQ(sLitFichier(clDemon.sPidFichier("stale")), std::to_string(nDemon) + "\n");
+    // A killed daemon leaves its file, but not its lock: the next start succeeds.
+    EXPECT_EQ(kill(nDemon, SIGKILL), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nDemon), 128 + SIGKILL);
+    const pid_t nSuivant = nDemarreService(clDemon, "stale", "wait_stop\n");
+    ASSERT_GT(nSuivant, 0);
+    EXPECT_NE(nSuivant, nDemon);
+    EXPECT_EQ(kill(nSuivant, SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nSuivant), 0);
+}
+
+TEST(ServiceDaemon, StopRequestsFromTheEngine)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const struct {
+        const char *pszCas;
+        const char *pszScript;
+        const char *pszAvantFin; // the record line just before the clean end
+    } tabCas[] = {
+        // The engine asks to stop; a non-zero reason before it changes nothing.
+        {"stop", "stop 7\nsleep 200\nlog 5 still running 100%\nstop 0\nwait_stop\n", "StopCallback(0)"},
+        // The application ends by itself: the engine asks to stop.
+        {"end", "log 5 done\n", nullptr},
+        // SIGTERM lands on an engine thread.
+        {"signal", "signal TERM\nwait_stop\n", "Signal(TERM)"},
+        // SIGHUP on an engine thread is ignored as well.
+        {"hup", "signal HUP\nsleep 200\nstop\nwait_stop\n", "StopCallback(0)"},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        const pid_t nDemon = nDemarreService(clDemon, stCas.pszCas, stCas.pszScript);
+        ASSERT_GT(nDemon, 0);
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+        EXPECT_FALSE(bExiste(clDemon.sPidFichier(stCas.pszCas)));
+        std::vector<std::string> tabRecord = clDemon.tabRecord();
+        if (!stCas.pszAvantFin) {
+            // The script ended before the launcher ended the service.
+            EXPECT_EQ(tabDerniers(tabRecord, 4), std::vector<std::string>({"ServiceEnd(0)", "QS_Term_Service(0)",
+                                                                           "QS_SetParam(1012, 0)", "TermLibrary()"}));
+            continue;
+        }
+        std::vector<std::string> tabAttendu = {stCas.pszAvantFin};
+        tabAttendu.insert(tabAttendu.end(), gtabFinPropre.begin(), gtabFinPropre.end());
+        EXPECT_EQ(tabDerniers(tabRecord, 5), tabAttendu);
+    }
+    // The log line of the engine went through the launcher's logger, '%' and all.
+    CDemon clDemon;
+    const pid_t nDemon = nDemarreService(clDemon, "log", tabCas[0].pszScript);
+    EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+    EXPECT_TRUE(clDemon.bJournalContient(5, "still running 100%"));
+}
+
+TEST(ServiceDaemon, FailedStartsExitWith255AndSayWhy)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const std::string s5689 = "Impossible de d\xE9marrer le service : l'application n'a pas pu \xEAtre lanc\xE9" "e.";
+    const struct {
+        const char *pszCas;
+        const char *pszVariante; // null: no engine at all
+        const char *pszParametres;
+        bool bRunLectureSeule;
+        std::string sMessage;     // last line logged at priority 2 and shown by the parent
+        std::string sAutreLigne;  // another line logged at priority 2
+    } tabCas[] = {
+        {"no_engine", nullptr, "", false, s5689, gszMessageVMIntrouvable},
+        {"run_false", "runsrv_false", "", false, s5689, ""},
+        {"pid_dir", "record", "", true, "Echec de la cr\xE9" "ation du fichier de lock du demon", ""},
+        {"user", "record", "[SERVICE]\nUSER=no-such-user-tq\n", false,
+         "Utilisateur <no-such-user-tq> inconnu : le service ne peut pas prendre son identit\xE9.", ""},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        if (stCas.pszVariante) {
+            ASSERT_TRUE(clDemon.bPoseMoteur(stCas.pszVariante));
+        }
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        ASSERT_TRUE(clDemon.bPoseParametres(stCas.pszParametres));
+        stOPTIONSDEMON stOptions;
+        stOptions.bRunLectureSeule = stCas.bRunLectureSeule;
+        stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", stCas.pszCas}, stOptions);
+        EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur, stCas.sMessage + "\n");
+        EXPECT_TRUE(clDemon.bJournalContient(2, stCas.sMessage));
+        if (!stCas.sAutreLigne.empty()) {
+            EXPECT_TRUE(clDemon.bJournalContient(2, stCas.sAutreLigne));
+        }
+        EXPECT_FALSE(bExiste(clDemon.sPidFichier(stCas.pszCas)));
+        // The daemon that failed has ended with the same status.
+        for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+    }
+}
+
+TEST(ServiceDaemon, FailingServiceEntryStillReleasesTheEngine)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseMoteur("runsrv_false"));
+    ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+    EXPECT_EQ(clDemon.Lance({"--SERVICE", "x"}).nStatut, 255);
+    EXPECT_EQ(tabDerniers(clDemon.tabRecord(), 5),
+              std::vector<std::string>({"QS_SetParam(1031, set)", "QS_Run_Service(\"default.tqp\", \"--SERVICE x \", set, 0)",
+                                        "QS_Term_Service(0)", "QS_SetParam(1012, 0)", "TermLibrary()"}));
+}
+
+TEST(ServiceDaemon, BadNamesAreRefusedBeforeAnything)
+{
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+    for (const std::vector<std::string> &tabArgs : std::vector<std::vector<std::string>>{
+             {"--SERVICE"}, {"--SERVICE", ""}, {"--SERVICE", "../etc/x"}, {"--SERVICE", std::string(300, 'n')}}) {
+        // No namespace needed: nothing is started, nothing is written.
+        stRESULTATPROCESSUS st = Execute(
+            [&] {
+                std::vector<std::string> tab = {clDemon.sExe()};
+                tab.insert(tab.end(), tabArgs.begin(), tabArgs.end());
+                return tab;
+            }(),
+            {"TQE_RECORD_FILE=" + clDemon.sRecord()});
+        const std::string sNom = tabArgs.size() > 1 ? tabArgs[1] : "";
+        EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur, "Nom de service invalide : <" + sNom + "> (vide, avec '/' ou trop long).\r\n"
+                              "Invalid service name: <" + sNom + "> (empty, holding '/' or too long).\n");
+        EXPECT_TRUE(clDemon.tabRecord().empty());
+    }
+}
+
+TEST(ServiceDaemon, ServiceUserRunsTheApplicationWithoutRootIds)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    struct passwd *pstNobody = getpwnam("nobody");
+    if (!pstNobody)
+        GTEST_SKIP() << "no user nobody";
+    const uid_t nUid = pstNobody->pw_uid;
+    const gid_t nGid = pstNobody->pw_gid;
+    CDemon clDemon;
+    ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("data/sub")));
+    ASSERT_TRUE(clDemon.bPoseParametres("[SERVICE]\nUSER=nobody\nCORE=1\nDIRECTORY=" + clDemon.sFichier("data") + "\n"));
+    const pid_t nDemon = nDemarreService(clDemon, "user", "state\nwait_stop\n");
+    ASSERT_GT(nDemon, 0);
+    ASSERT_TRUE(clDemon.bAttendRecord("State("));
+    const std::string sEtat = clDemon.sLigneRecord("State(");
+    const std::string sUid = std::to_string(nUid), sGid = std::to_string(nGid);
+    EXPECT_EQ(sChampEtat(sEtat, "uid"), sUid + "/" + sUid);
+    EXPECT_EQ(sChampEtat(sEtat, "gid"), sGid + "/" + sGid);
+    // Core dumps were asked for: the limit is lifted, and survives the change of user.
+    EXPECT_EQ(sChampEtat(sEtat, "core"), "unlimited");
+    EXPECT_EQ(sChampEtat(sEtat, "dumpable"), "1");
+    // Only the user's own groups: none of root's.
+    for (const std::string &sGroupe : tabLignes(std::regex_replace(sChampEtat(sEtat, "groups"), std::regex(","), "\n")))
+        EXPECT_EQ(sGroupe, sGid);
+    struct stat st;
+    ASSERT_EQ(stat(clDemon.sPidFichier("user").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nUid);
+    ASSERT_EQ(stat(clDemon.sFichier("data/sub").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nUid);
+
+    EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+    // The user cannot remove a file from root's /run: the file is left empty instead.
+    EXPECT_EQ(sLitFichier(clDemon.sPidFichier("user")), "");
+    EXPECT_EQ(tabDerniers(clDemon.tabRecord(), 4), gtabFinPropre);
+}
+
+TEST(ServiceDaemon, ChildOfProcessOneRunsInPlace)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    ASSERT_TRUE(clDemon.bPoseScript("state\nwait_stop\n"));
+    stOPTIONSDEMON stOptions;
+    stOptions.bPid1 = true;
+    const pid_t nPremier = clDemon.Demarre({"--SERVICE", "init"}, stOptions);
+    ASSERT_GT(nPremier, 0);
+    // No fork: the launcher is the second process of its namespace.
+    EXPECT_EQ(clDemon.sAttendLigne(clDemon.sPidFichier("init")), "2\n");
+    ASSERT_TRUE(clDemon.bAttendRecord("State("));
+    const std::string sEtat = clDemon.sLigneRecord("State(");
+    EXPECT_EQ(sChampEtat(sEtat, "pid"), "2");
+    EXPECT_EQ(sChampEtat(sEtat, "ppid"), "1");
+    EXPECT_EQ(sChampEtat(sEtat, "cwd"), "/tmp");
+    EXPECT_EQ(sChampEtat(sEtat, "umask"), "0022");
+    EXPECT_EQ(sChampEtat(sEtat, "fds"), "0:/dev/null,1:/dev/null,2:/dev/null,3:/run/init.pid");
+    const std::vector<pid_t> tabLanceur = CDemon::tabEnfants(nPremier);
+    ASSERT_EQ(tabLanceur.size(), 1u);
+    EXPECT_EQ(kill(tabLanceur[0], SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nPremier), 0);
+    EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "0\n");
+    EXPECT_FALSE(bExiste(clDemon.sPidFichier("init")));
+    EXPECT_EQ(tabDerniers(clDemon.tabRecord(), 4), gtabFinPropre);
+}
+
+TEST(ServiceDaemon, SlowStartIsAwaitedByTheParent)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    const auto tDebut = std::chrono::steady_clock::now();
+    const pid_t nDemon = nDemarreService(clDemon, "slow", "wait_stop\n", "slow_service");
+    const auto nDuree =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tDebut).count();
+    ASSERT_GT(nDemon, 0);
+    // The parent returned only once the application had started.
+    EXPECT_GE(nDuree, 1400);
+    EXPECT_NE(clDemon.sLigneRecord("ServiceStarted()"), "");
+    EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+}
+
+} // namespace
+
+namespace {
+
+// The example unit, its ExecStart pointing into another directory (given with its '/').
+std::string sUniteExemple(const std::string &sRepertoire)
+{
+    return std::regex_replace(sLitFichier(sSource("examples/service/tqsample.service")),
+                              std::regex("/opt/tqsample/"), sRepertoire);
+}
+
+TEST(ServiceExample, UnitIsValidAndItsRoadRuns)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon("tqsample");
+    const std::string sUnite = sUniteExemple(clDemon.sFichier(""));
+    ASSERT_NE(sUnite.find("Type=simple"), std::string::npos);
+    std::smatch clExec;
+    ASSERT_TRUE(std::regex_search(sUnite, clExec, std::regex("\nExecStart=(\\S+) (--SERVICE) (\\S+)\n")));
+    EXPECT_EQ(clExec[1].str(), clDemon.sExe());
+    ASSERT_TRUE(bEcritFichier(clDemon.sFichier("tqsample.service"), sUnite));
+
+    if (bExiste("/usr/bin/systemd-analyze") || bExiste("/bin/systemd-analyze")) {
+        stRESULTATPROCESSUS st = Execute({"/bin/sh", "-c", "systemd-analyze verify \"$0\"", clDemon.sFichier("tqsample.service")});
+        EXPECT_EQ(st.nStatut, 0) << st.sErreur;
+        EXPECT_EQ(st.sErreur, "");
+    } else {
+        std::cout << "[ SKIPPED  ] systemd-analyze is not installed: the unit is not verified\n";
+    }
+
+    // What systemd does: the launcher as a child of process 1, stopped with SIGTERM.
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    ASSERT_TRUE(clDemon.bPoseScript(sLitFichier(sSource("examples/service/tqsample.TQL"))));
+    stOPTIONSDEMON stOptions;
+    stOptions.bPid1 = true;
+    const pid_t nPremier = clDemon.Demarre({clExec[2].str(), clExec[3].str()}, stOptions);
+    ASSERT_GT(nPremier, 0);
+    EXPECT_EQ(clDemon.sAttendLigne(clDemon.sPidFichier("tqsample")), "2\n");
+    ASSERT_TRUE(clDemon.bAttendRecord("ServiceStarted()"));
+    const std::vector<pid_t> tabLanceur = CDemon::tabEnfants(nPremier);
+    ASSERT_EQ(tabLanceur.size(), 1u);
+    EXPECT_EQ(kill(tabLanceur[0], SIGTERM), 0);
+    EXPECT_EQ(clDemon.nAttendFin(nPremier), 0);
+    EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "0\n");
+    EXPECT_TRUE(clDemon.bJournalContient(6, "tqsample: service started"));
+    EXPECT_TRUE(clDemon.bJournalContient(6, "tqsample: service stopping"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServiceDaemon, ScriptInTheDaemonsWorkingDirectoryIsNotTaken)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // A file of that name in /tmp, where the daemon works, and none beside the launcher.
+    const std::string sNom = "tqsvc_cwd_" + std::to_string(getpid());
+    CDemon clDemon(sNom);
+    ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+    const std::string sEtranger = "/tmp/" + sNom + ".TQL";
+    ASSERT_TRUE(bEcritFichier(sEtranger, "wait_stop\n"));
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", "cwd"});
+    unlink(sEtranger.c_str());
+    EXPECT_EQ(st.nStatut, 255);
+    EXPECT_TRUE(clDemon.bJournalContient(2, sNom + ".TQL: not beside the executable"));
+    EXPECT_EQ(clDemon.sLigneRecord("ServiceStarted()"), "");
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+}
+
+} // namespace
