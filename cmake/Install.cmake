@@ -16,9 +16,10 @@ install(TARGETS tqexe tqpack tqzlw RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} C
 file(GLOB TQ_PUBLIC_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/include/*.h)
 install(FILES ${TQ_PUBLIC_HEADERS} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT tqexe)
 
-# Libraries a host program links: add a library target's name to this list and it is
-# installed with the launcher (a name the build does not define is skipped).
-set(TQ_HOST_LIBRARIES tqhost CACHE STRING "Library targets installed for host programs")
+# Libraries a host program links (the call interface, shared and static): add a
+# library target's name to this list and it is installed with the launcher; a name
+# the build does not define is skipped.
+list(APPEND TQ_HOST_LIBRARIES tqhost tqhost_static)
 foreach(lib ${TQ_HOST_LIBRARIES})
   if(TARGET ${lib})
     install(TARGETS ${lib} COMPONENT tqexe
