@@ -189,11 +189,16 @@ public:
         e->nCapacite = nCapacite;
         return p;
     }
-    // Takes back a released block while the host flag is absent or at 0
-    // (bCache: present): into the one-thread cache when there is room, else
-    // to malloc.
-    void RendLocal(unsigned char* p, bool bCache) {
-        if (bCache) {
+    // Takes back a released block: into the one-thread cache (host flag at
+    // 0) when there is room, to malloc when no cache is in use or the cache
+    // is full; the per-thread caches are reached the general way.
+    void RendLocal(unsigned char* p) {
+        int* pb = gpbMTEnCours;
+        if (pb) {
+            if (__atomic_load_n(pb, __ATOMIC_RELAXED) != 0) {
+                CStrMemAlloc::vReleaseStrMem(p);
+                return;
+            }
             int i = _s_nClasseBloc(QSD_pEntete(p)->nCapacite);
             if (i >= 0 && _bDepose(i, p)) return;
         }
@@ -262,12 +267,10 @@ public:
     static void s_ReleaseStrMem(unsigned char* p) {
         if (!p) return;
         _stQSDENTETE* e = QSD_pEntete(p);
-        int* pb = gpbMTEnCours;
-        int nMT = pb ? __atomic_load_n(pb, __ATOMIC_RELAXED) : 0;
-        int32_t n = nMT ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
+        int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
         if (n != 0) return;
         CStrMemAlloc* a = e->pProprietaire;
-        if (a == CStrMemAlloc::ms_pclPropre && !nMT) a->RendLocal(p, pb != nullptr);
+        if (a == CStrMemAlloc::ms_pclPropre) a->RendLocal(p);
         else a->vReleaseStrMem(p);
     }
     static int s_nGetTypeAUB(const unsigned char* p);
