@@ -47,9 +47,8 @@ int CQSValeurBase::_nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, uns
     const unsigned n = static_cast<unsigned>(nLen);
     if (a == CStrMemAlloc::ms_pclPropre) {
         // Everything the allocator would prepare is written below.
-        q = a->pPrendLocal(n);
-        if (q) QSD_pEntete(q)->nRef = 1;
-        else if (a->CStrMemAlloc::vnAllocStrMem(&q, n) != QSD_OK || !q) return QSD_ERR_ALLOC;
+        q = a->pAlloueLocal(n);
+        if (!q) return QSD_ERR_ALLOC;
     } else if (a->vnAllocStrMem(&q, n) != QSD_OK || !q) {
         return QSD_ERR_ALLOC;
     }

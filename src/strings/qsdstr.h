@@ -164,29 +164,45 @@ public:
         return p ? p : s_pclCree();
     }
 
-    // Hot paths of the process's own allocator, called only on it: a block of
-    // its one-thread cache (host flag at 0), no dispatch, lock nor atomic;
-    // null when the cache is not in use or has none.
-    unsigned char* pPrendLocal(unsigned nLen) {
+    // Hot paths of the process's own allocator, called only on it. A block
+    // for nLen bytes (at most QSD_LONGUEUR_MAX) with its owner, capacity and
+    // count set, the rest of the header and the data area left to the caller:
+    // from the one-thread cache (host flag at 0) with no dispatch, lock nor
+    // atomic, else from malloc when no cache is in use. Null on failure.
+    unsigned char* pAlloueLocal(unsigned nLen) {
         int* pb = gpbMTEnCours;
-        if (!pb || __atomic_load_n(pb, __ATOMIC_RELAXED) != 0) return nullptr;
-        int i = _s_nClasseDemande(nLen);
-        return i < 0 ? nullptr : _pPrend(i);
+        if (pb) {
+            if (__atomic_load_n(pb, __ATOMIC_RELAXED) != 0) return _pAlloueGeneral(nLen);
+            int i = _s_nClasseDemande(nLen);
+            if (unsigned char* p = i < 0 ? nullptr : _pPrend(i)) {
+                QSD_pEntete(p)->nRef = 1;
+                return p;
+            }
+        }
+        unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
+        void* pBrut = malloc(size_t{nCapacite} + QSD_TAILLE_ENTETE + 4);
+        if (!pBrut) return nullptr;
+        unsigned char* p = static_cast<unsigned char*>(pBrut) + QSD_TAILLE_ENTETE;
+        _stQSDENTETE* e = QSD_pEntete(p);
+        e->pProprietaire = this;
+        e->nRef = 1;
+        e->nCapacite = nCapacite;
+        return p;
     }
-    // Takes back a released block: into the one-thread cache when there is
-    // room, else to malloc when no cache is in use; the other cases go the
-    // general way.
+    // Takes back a released block: into the one-thread cache (host flag at
+    // 0) when there is room, to malloc when no cache is in use or the cache
+    // is full; the per-thread caches are reached the general way.
     void RendLocal(unsigned char* p) {
         int* pb = gpbMTEnCours;
-        if (!pb) {
-            free(p - QSD_TAILLE_ENTETE);
-            return;
-        }
-        if (__atomic_load_n(pb, __ATOMIC_RELAXED) == 0) {
+        if (pb) {
+            if (__atomic_load_n(pb, __ATOMIC_RELAXED) != 0) {
+                CStrMemAlloc::vReleaseStrMem(p);
+                return;
+            }
             int i = _s_nClasseBloc(QSD_pEntete(p)->nCapacite);
             if (i >= 0 && _bDepose(i, p)) return;
         }
-        CStrMemAlloc::vReleaseStrMem(p);
+        free(p - QSD_TAILLE_ENTETE);
     }
 
     static CStrMemAlloc* ms_pclAllocateur;
@@ -205,6 +221,7 @@ protected:
         return static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur));
     }
     static CStrMemAlloc* s_pclCree();
+    unsigned char* _pAlloueGeneral(unsigned nLen);
 
     const char* _pszModule;
 };

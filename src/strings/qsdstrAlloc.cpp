@@ -116,6 +116,11 @@ int CStrMemAlloc::vnAllocStrMem(unsigned char** ppHandle, unsigned nLen) {
     return QSD_OK;
 }
 
+unsigned char* CStrMemAlloc::_pAlloueGeneral(unsigned nLen) {
+    unsigned char* p = nullptr;
+    return CStrMemAlloc::vnAllocStrMem(&p, nLen) == QSD_OK ? p : nullptr;
+}
+
 int CStrMemAlloc::vnReallocStrMem(unsigned char** ppHandle, unsigned nLen) {
     if (!ppHandle || !*ppHandle || nLen > QSD_LONGUEUR_MAX) return QSD_ERR_ALLOC;
     unsigned char* pAncien = *ppHandle;

@@ -260,3 +260,39 @@ TEST(QsdExport, TheLauncherExportsGeneralParamOnly) {
     ASSERT_EQ(tabNoms.size(), 1u) << r.sSortie;
     EXPECT_EQ(tabNoms[0], "GeneralParam");
 }
+
+// The flag is read at each release: a block made in one-thread mode and
+// released once threads run goes to the thread's cache, and back in
+// one-thread mode a full cache sends the rest to free.
+TEST_F(QsdAlloc, ReleasesFollowTheFlagOfTheMoment) {
+    pthread_key_t cle;
+    ASSERT_EQ(pthread_key_create(&cle, nullptr), 0);
+    ASSERT_EQ(GeneralParam(2005, reinterpret_cast<void*>(static_cast<uintptr_t>(cle))), 1);
+    CStrMemAlloc* p = CStrMemAlloc::s_pclCourant();
+    CStrMemCache cache;
+    pthread_setspecific(cle, &cache);
+    int nMT = 0;
+    GeneralParam(2006, &nMT);
+    {
+        CQSDSTR a("made in one-thread mode"), b(string(600, 'b').c_str());
+        nMT = 1;
+    }
+    EXPECT_EQ(cache.nGetNbBlocs(104), 1u);
+    EXPECT_EQ(cache.nGetNbBlocs(1000), 1u);
+    EXPECT_EQ(p->nGetNbBlocs(104), 0u);
+    nMT = 0;
+    {
+        std::vector<CQSDSTR> v(QSD_CACHE_MAX + 5, CQSDSTR());
+        for (CQSDSTR& s : v) ASSERT_EQ(s.nAssign("x"), QSD_OK);
+    }
+    EXPECT_EQ(p->nGetNbBlocs(104), QSD_CACHE_MAX);
+    EXPECT_EQ(cache.nGetNbBlocs(104), 1u);
+    CQSDSTR r("y");  // reuse from the own cache, clean past the text
+    EXPECT_EQ(p->nGetNbBlocs(104), QSD_CACHE_MAX - 1);
+    r.SetUtilLength(104);
+    EXPECT_EQ(sOctets(r), "y" + string(103, '\0'));
+    pthread_setspecific(cle, nullptr);
+    cache.vSupprimeTout();
+    gbTLSOk = 0;
+    pthread_key_delete(cle);
+}
