@@ -32,7 +32,7 @@ endforeach()
 # its unit) and the demo, which runs the installed launcher on the installed engine.
 install(TARGETS tq150vm LIBRARY DESTINATION ${TQ_ENGINE_INSTALL_DIR} COMPONENT engine)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${TQ_SHARE_INSTALL_DIR}/examples
-        COMPONENT engine PATTERN CMakeLists.txt EXCLUDE)
+        USE_SOURCE_PERMISSIONS COMPONENT engine PATTERN CMakeLists.txt EXCLUDE)
 file(RELATIVE_PATH TQ_DEMO_TO_PREFIX /p/${TQ_SHARE_INSTALL_DIR} /p)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/tqexe-demo.sh.in ${CMAKE_BINARY_DIR}/tqexe-demo.sh @ONLY)
 install(PROGRAMS ${CMAKE_BINARY_DIR}/tqexe-demo.sh DESTINATION ${TQ_SHARE_INSTALL_DIR} RENAME demo COMPONENT engine)
