@@ -404,39 +404,46 @@ int CQSDSTRBase::nConcatInit(CQSDSTRBase* pA, const CQSDSTRBase* pB, int nOption
 }
 
 namespace {
+
 const int QSD_MORCEAUX_PILE = 16;
-}
+
+// The texts of a variable list as pieces, on the stack when they are few.
+struct stMORCEAUXLISTE {
+    stQSDMORCEAU pile[QSD_MORCEAUX_PILE];
+    stQSDMORCEAU* m;
+    stMORCEAUXLISTE(int nCount, va_list args)
+        : m(nCount <= QSD_MORCEAUX_PILE ? pile
+                                        : static_cast<stQSDMORCEAU*>(malloc(sizeof(stQSDMORCEAU) * nCount))) {
+        for (int i = 0; m && i < nCount; ++i) {
+            const char* s = va_arg(args, const char*);
+            m[i] = {s, s ? strlen(s) : 0};
+        }
+    }
+    ~stMORCEAUXLISTE() {
+        if (m != pile) free(m);
+    }
+    stMORCEAUXLISTE(const stMORCEAUXLISTE&) = delete;
+    stMORCEAUXLISTE& operator=(const stMORCEAUXLISTE&) = delete;
+};
+
+}  // namespace
 
 int CQSDSTRBase::nAssignMultipleV(int nCount, va_list args) {
     if (nCount <= 0) {
         Release();
         return QSD_OK;
     }
-    stQSDMORCEAU pile[QSD_MORCEAUX_PILE];
-    stQSDMORCEAU* m = nCount <= QSD_MORCEAUX_PILE ? pile : static_cast<stQSDMORCEAU*>(malloc(sizeof(stQSDMORCEAU) * nCount));
-    if (!m) return QSD_ERR_ALLOC;
-    for (int i = 0; i < nCount; ++i) {
-        const char* s = va_arg(args, const char*);
-        m[i] = {s, s ? strlen(s) : 0};
-    }
-    int r = _nAjoute(m, nCount, true, 0, QSD_GENRE_TEXTE, true);
-    if (m != pile) free(m);
-    return r;
+    stMORCEAUXLISTE l(nCount, args);
+    if (!l.m) return QSD_ERR_ALLOC;
+    return _nAjoute(l.m, nCount, true, 0, QSD_GENRE_TEXTE, true);
 }
 
 int CQSDSTRBase::nConcatMultipleV(int nCount, va_list args) {
     if (bEstVide()) return nAssignMultipleV(nCount, args);
     if (nCount <= 0) return QSD_OK;
-    stQSDMORCEAU pile[QSD_MORCEAUX_PILE];
-    stQSDMORCEAU* m = nCount <= QSD_MORCEAUX_PILE ? pile : static_cast<stQSDMORCEAU*>(malloc(sizeof(stQSDMORCEAU) * nCount));
-    if (!m) return QSD_ERR_ALLOC;
-    for (int i = 0; i < nCount; ++i) {
-        const char* s = va_arg(args, const char*);
-        m[i] = {s, s ? strlen(s) : 0};
-    }
-    int r = _nAjoute(m, nCount, false, 0, QSD_GENRE_TEXTE, true);
-    if (m != pile) free(m);
-    return r;
+    stMORCEAUXLISTE l(nCount, args);
+    if (!l.m) return QSD_ERR_ALLOC;
+    return _nAjoute(l.m, nCount, false, 0, QSD_GENRE_TEXTE, true);
 }
 
 int CQSDSTRBase::nAssignMultiple(int nCount, ...) {

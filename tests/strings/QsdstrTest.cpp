@@ -282,6 +282,15 @@ TEST_P(QsdCache, ConcatenationTable) {
     EXPECT_STREQ(m.pszGet(), "pq");
     ASSERT_EQ(m.nConcatMultiple(2, m.pszGet(), m.pszGet()), QSD_OK);
     EXPECT_STREQ(m.pszGet(), "pqpqpq");
+    // More pieces than the stack holds take a heap array.
+    ASSERT_EQ(m.nConcatMultiple(18, "a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o",
+                                "p", "q", "r"),
+              QSD_OK);
+    EXPECT_STREQ(m.pszGet(), "pqpqpqabcdefghijklmnopqr");
+    ASSERT_EQ(m.nAssignMultiple(17, "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "A", "B", "C", "D", "E",
+                                "F", "G"),
+              QSD_OK);
+    EXPECT_STREQ(m.pszGet(), "0123456789ABCDEFG");
 
     CQSDSTR a("ab"), b("cd"), vide, r1, r2, r3;
     ASSERT_EQ(r1.nConcatInit(nullptr, &b), QSD_OK);
