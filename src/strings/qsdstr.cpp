@@ -183,24 +183,32 @@ void CQSDSTRBase::Take(CQSDSTRBase* pAutre) {
     _Remplace(p);
 }
 
-int CQSDSTRBase::nAssignInit(const char* s, unsigned nLen) {
+int CQSValeurBase::_nAssignInit(const void* pSrc, unsigned nLen, unsigned dwGenre, bool bTerminateur) {
     _pData = nullptr;
-    if (!s || !nLen) return QSD_OK;
+    if (!pSrc || !nLen) return QSD_OK;
     if (nLen > QSD_LONGUEUR_MAX) return QSD_ERR_LONGUEUR;
-    return _nNew(_pData, nLen, s, nLen, QSD_GENRE_TEXTE, true);
+    return _nNew(_pData, nLen, pSrc, nLen, dwGenre, bTerminateur);
+}
+
+int CQSValeurBase::_nRecupereInit(CQSValeurBase* pSource, unsigned dwGenre, bool bTerminateur) {
+    _pData = nullptr;
+    unsigned char* p = pSource ? pSource->_pData : nullptr;
+    if (!p) return QSD_OK;
+    _stQSDENTETE* e = QSD_pEntete(p);
+    if (e->nRef >= 2) return _nNew(_pData, e->nUtilise, p, e->nUtilise, dwGenre, bTerminateur);
+    pSource->_pData = nullptr;
+    _pData = p;
+    e->dwFlags = (e->dwFlags & QSD_MARQUEUR_FIN) | dwGenre;
+    if (bTerminateur) memset(p + e->nUtilise, 0, 4);
+    return QSD_OK;
+}
+
+int CQSDSTRBase::nAssignInit(const char* s, unsigned nLen) {
+    return _nAssignInit(s, nLen, QSD_GENRE_TEXTE, true);
 }
 
 int CQSDSTRBase::nRecupereInit(CQSBINBase* pBin) {
-    _pData = nullptr;
-    unsigned char* p = pBin ? pBin->pGet() : nullptr;
-    if (!p) return QSD_OK;
-    _stQSDENTETE* e = QSD_pEntete(p);
-    if (e->nRef >= 2) return _nNew(_pData, e->nUtilise, p, e->nUtilise, QSD_GENRE_TEXTE, true);
-    _rData(*pBin) = nullptr;
-    _pData = p;
-    e->dwFlags = (e->dwFlags & QSD_MARQUEUR_FIN) | QSD_GENRE_TEXTE;
-    memset(p + e->nUtilise, 0, 4);
-    return QSD_OK;
+    return _nRecupereInit(pBin, QSD_GENRE_TEXTE, true);
 }
 
 // ---- Lengths ---------------------------------------------------------------------

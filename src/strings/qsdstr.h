@@ -284,6 +284,11 @@ protected:
     // the handle without releasing it. dwGenre: the kind bits.
     static int _nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, unsigned nSrc, unsigned dwGenre,
                      bool bTerminateur);
+    // The two ...Init forms of both kinds: the handle starts null (what it held
+    // is not released) and becomes a copy of the bytes, or takes the other
+    // value's block when it is the only holder, retyped to dwGenre.
+    int _nAssignInit(const void* pSrc, unsigned nLen, unsigned dwGenre, bool bTerminateur);
+    int _nRecupereInit(CQSValeurBase* pSource, unsigned dwGenre, bool bTerminateur);
     // Makes the block private with a capacity of at least nLen (null: new block).
     int _nPrepareModification(uint64_t nLen, unsigned dwGenre);
     // Sets the used length, zeroing what was cut and writing the terminator.

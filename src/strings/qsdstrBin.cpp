@@ -31,22 +31,11 @@ void CQSBINBase::Take(CQSBINBase* pAutre) {
 }
 
 int CQSBINBase::nAssignInit(const unsigned char* p, unsigned nLen) {
-    _pData = nullptr;
-    if (!p || !nLen) return QSD_OK;
-    if (nLen > QSD_LONGUEUR_MAX) return QSD_ERR_LONGUEUR;
-    return _nNew(_pData, nLen, p, nLen, QSD_GENRE_BINAIRE, false);
+    return _nAssignInit(p, nLen, QSD_GENRE_BINAIRE, false);
 }
 
 int CQSBINBase::nRecupereInit(CQSDSTRBase* pStr) {
-    _pData = nullptr;
-    unsigned char* p = pStr ? pStr->pGet() : nullptr;
-    if (!p) return QSD_OK;
-    _stQSDENTETE* e = QSD_pEntete(p);
-    if (e->nRef >= 2) return _nNew(_pData, e->nUtilise, p, e->nUtilise, QSD_GENRE_BINAIRE, false);
-    _rData(*pStr) = nullptr;
-    _pData = p;
-    e->dwFlags = (e->dwFlags & QSD_MARQUEUR_FIN) | QSD_GENRE_BINAIRE;
-    return QSD_OK;
+    return _nRecupereInit(pStr, QSD_GENRE_BINAIRE, false);
 }
 
 int CQSBINBase::nSetMemorySize(unsigned n) {
