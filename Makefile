@@ -6,6 +6,7 @@ FUZZ_SECONDS ?= 10
 # fuzz-long: each target until this many executions or seconds, whichever first.
 FUZZ_LONG_RUNS    ?= 10000000
 FUZZ_LONG_SECONDS ?= 1800
+FUZZ_LONG_JOBS    ?= 1
 FUZZ_TARGETS      ?=
 # install / package: where to, and from which tree.
 PREFIX ?= /usr/local
@@ -59,7 +60,7 @@ fuzz: bootstrap
 fuzz-long: bootstrap
 	CC=clang CXX=clang++ cmake -S . -B build/fuzz $(CMAKE_G) -DTQ_FUZZ=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build/fuzz -j $(JOBS)
-	@nice -n 10 bash scripts/fuzz-long.sh build/fuzz/bin $(FUZZ_LONG_RUNS) $(FUZZ_LONG_SECONDS) $(FUZZ_TARGETS)
+	@FUZZ_LONG_JOBS=$(FUZZ_LONG_JOBS) nice -n 10 bash scripts/fuzz-long.sh build/fuzz/bin $(FUZZ_LONG_RUNS) $(FUZZ_LONG_SECONDS) $(FUZZ_TARGETS)
 
 # Installs the launcher, the tools, the host headers and libraries, then (its own
 # component) the reference engine, the examples and the demo. DESTDIR is honoured.
