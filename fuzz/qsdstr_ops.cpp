@@ -59,9 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CQSDSTR v[4];
         std::string m[4];
         for (int pas = 0; pas < 64 && in.n; ++pas) {
-            // Values that double themselves step after step would only measure memory;
-            // stop once one is past what a sequence needs to reach every path.
-            if (m[0].size() + m[1].size() + m[2].size() + m[3].size() > (1u << 20)) break;
+            // Values that double themselves step after step would only measure memory
+            // (fresh pages for every large block): stop well past the largest size
+            // class, which is all a sequence needs to reach every path.
+            if (m[0].size() + m[1].size() + m[2].size() + m[3].size() > (1u << 16)) break;
             uint8_t op = in.octet();
             int i = op & 3, j = (op >> 2) & 3;
             switch ((op >> 4) % 14) {
