@@ -140,21 +140,20 @@ bool CZLWCompresseur::s_bVerifieGain(uint64_t bytesWritten, uint64_t bytesRead, 
     return best > gain + tolerance;
 }
 
-bool CZLWCompresseur::_bAlloueTables(bool withHash, uint32_t bits)
+bool CZLWCompresseur::_bAlloueTables(bool withHash, uint32_t entries, uint32_t bits)
 {
+    // Tables are sized for the call at hand (a short input defines few codes)
+    // and released at its end.
+    _Term();
     if (withHash) {
-        if (!m_pwTable)
-            m_pwTable = static_cast<uint16_t *>(calloc(size_t(1) << bits, sizeof(uint16_t)));
-        if (!m_pdwCles)
-            m_pdwCles = static_cast<uint32_t *>(malloc(NB_CODES * sizeof(uint32_t)));
+        m_pwTable = static_cast<uint16_t *>(calloc(size_t(1) << bits, sizeof(uint16_t)));
+        m_pdwCles = static_cast<uint32_t *>(malloc(entries * sizeof(uint32_t)));
         if (m_pdwCles)
             m_pdwCles[0] = 0; // free slots hold code 0, whose key matches no string
-        if (!m_pdwOccupe)
-            m_pdwOccupe = static_cast<uint32_t *>(malloc(TAILLE_HASH / 8));
+        m_pdwOccupe = static_cast<uint32_t *>(malloc(TAILLE_HASH / 8));
         return m_pwTable && m_pdwCles && m_pdwOccupe;
     }
-    if (!m_pstChaines)
-        m_pstChaines = static_cast<_stCHAINE *>(malloc(NB_CODES * sizeof(_stCHAINE)));
+    m_pstChaines = static_cast<_stCHAINE *>(malloc(entries * sizeof(_stCHAINE)));
     return m_pstChaines != nullptr;
 }
 
@@ -196,7 +195,8 @@ uint32_t CZLWCompresseur::_dwCompression()
     uint32_t bits = 6;
     while ((1u << bits) < 2 * std::min<uint32_t>(n, NB_CODES))
         ++bits;
-    if (!_bAlloueTables(true, bits)) {
+    // Each code after the first defines at most one entry.
+    if (!_bAlloueTables(true, std::min<uint32_t>(NB_CODES, PREMIER_CODE + n), bits)) {
         _Term();
         return _dwCompresseCopie();
     }
@@ -343,7 +343,9 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
     if (blockEnd > m_dwTailleEntree || total == 0 || total > m_dwTailleSortie ||
         total > s_qwTailleDecodeeMax(blockEnd - TAILLE_ENTETE_CODE))
         return 0;
-    if (!_bAlloueTables(false)) {
+    // Every code takes at least 9 bits and defines at most one entry.
+    const uint64_t entries = std::min<uint64_t>(NB_CODES, PREMIER_CODE + (blockEnd - TAILLE_ENTETE_CODE) * 8 / 9 + 1);
+    if (!_bAlloueTables(false, static_cast<uint32_t>(entries))) {
         _Term();
         return 0;
     }

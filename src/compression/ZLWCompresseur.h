@@ -42,7 +42,8 @@ private:
         uint32_t dwLongueur;
     };
 
-    bool _bAlloueTables(bool withHash, uint32_t bits = 0);
+    // `entries`: codes the call can define, from 0; `bits`: log2 of the lookup table's size.
+    bool _bAlloueTables(bool withHash, uint32_t entries, uint32_t bits = 0);
     void _RAZDico(bool withHash);
     void _Term();
 

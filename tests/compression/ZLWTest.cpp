@@ -381,3 +381,29 @@ TEST(ZLW, DecodedSizeBound)
     uint64_t a = CZLWCompresseur::s_qwTailleDecodeeMax(900000), b = CZLWCompresseur::s_qwTailleDecodeeMax(900009);
     EXPECT_EQ(b - a, 8u * 65280u);
 }
+
+TEST(ZLW, TablesSizedByTheInputHoldEveryEntry)
+{
+    // The decoder's table follows the payload's size: the densest stream,
+    // where every code defines an entry, must still fit (the sanitizer tree
+    // watches). The encoder cannot get that dense: such output is longer
+    // than the input and the block is stored instead.
+    for (uint32_t k : {1u, 2u, 7u, 8u, 9u, 200u, 255u}) { // the first 255 codes are 9 bits
+        // k literal codes of 9 bits, packed least significant bit first.
+        Bytes payload((k * 9 + 7) / 8, 0), expected;
+        for (uint32_t i = 0; i < k; ++i) {
+            const uint32_t code = 1 + (i * 37 + 11) % 256;
+            expected.push_back(static_cast<unsigned char>(code - 1));
+            for (uint32_t bit = 0; bit < 9; ++bit)
+                if (code >> bit & 1)
+                    payload[(i * 9 + bit) / 8] |= static_cast<unsigned char>(1u << ((i * 9 + bit) % 8));
+        }
+        const auto size = static_cast<uint32_t>(payload.size());
+        Bytes block = {4, static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8), 0, 0,
+                       static_cast<unsigned char>(k), static_cast<unsigned char>(k >> 8), 0, 0, 0, 0};
+        block.insert(block.end(), payload.begin(), payload.end());
+        Bytes out;
+        ASSERT_EQ(Decode(block, out), k) << k;
+        EXPECT_TRUE(out == expected) << k;
+    }
+}
