@@ -14,6 +14,10 @@ namespace {
 // many bytes and all texts joined during the call to at most so many, so a
 // recursive script ends with an error instead of never.
 const int gnProfondeurMax = 64;
+// Parentheses and signs nest by recursion too: all the expressions of a call,
+// through every procedure level, nest at most so deep.
+const int gnImbricationMax = 256;
+thread_local int gnImbrications = 0;
 const long gnAppelsMax = 100000;
 const size_t gnTailleTexteMax = 16u << 20;
 const size_t gnOctetsJointsMax = 256u << 20;
@@ -127,6 +131,12 @@ private:
     }
     bool bUnaire(stVALEURH *pv)
     {
+        struct stNIVEAU {
+            stNIVEAU() { ++gnImbrications; }
+            ~stNIVEAU() { --gnImbrications; }
+        } stNiveau;
+        if (gnImbrications > gnImbricationMax)
+            return bErreur(m_pstErreur, TQ_ERR_ARGUMENT, "expression nested too deeply");
         if (bCar('-')) {
             if (!bUnaire(pv))
                 return false;

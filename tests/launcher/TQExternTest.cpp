@@ -544,8 +544,15 @@ TEST_F(TQExtern, RunawayScriptsEndWithAnError)
     for (int i = 1; i < 18; ++i)
         sWide += "proc W" + std::to_string(i) + "\n  return W" + std::to_string(i + 1) + "() + W" +
                  std::to_string(i + 1) + "()\nend\n";
+    // Nested: parentheses and signs deeper than the stack could take, and a
+    // procedure nesting them 200 deep on every one of its levels.
+    const std::string sParens = std::string(3000, '(') + "1" + std::string(3000, ')');
+    const std::string sSignes = std::string(3000, '-') + "1";
+    const std::string sNiveau = std::string(200, '(') + "Nest(n)" + std::string(200, ')');
     Ouvre("proc Deep\n  return Deep()\nend\nproc Grow s\n  return Grow(s + s)\nend\n"
-          "proc Big\n  return 9223372036854775807L + 1\nend\n" + sWide);
+          "proc Big\n  return 9223372036854775807L + 1\nend\n"
+          "proc Nest n\n  return " + sNiveau + "\nend\nproc Fine s\n  return " + std::string(100, '(') + "-" +
+          std::string(100, '-') + "2" + std::string(100, ')') + "\nend\n" + sWide);
     struct {
         const char *pszProc;
         int nCode;
@@ -555,11 +562,22 @@ TEST_F(TQExtern, RunawayScriptsEndWithAnError)
         {"Grow", TQ_ERR_ARGUMENT, "text longer than 16 MB"},
         {"Wide", TQ_ERR_ARGUMENT, "too many procedure calls"},
         {"Big", TQ_ERR_TYPE, "integer overflow"},
+        {"Nest", TQ_ERR_ARGUMENT, "expression nested too deeply"},
     };
     for (const auto &st : tabCas) {
         EXPECT_EQ(nTQEmpile(TQTYPE_TEXTE, TQ_TEXTE("ab")), TQ_OK);
         EXPECT_EQ(nTQAppelle(TQ_TEXTE(st.pszProc), 1, 0, 0), st.nCode) << st.pszProc;
         EXPECT_STREQ(pszTQGetLastError(), st.pszTexte);
+    }
+    for (const std::string &sExpr : {sParens, sSignes}) {
+        EXPECT_EQ(nTQEvalue(TQ_TEXTE(sExpr.c_str())), TQ_ERR_ARGUMENT);
+        EXPECT_STREQ(pszTQGetLastError(), "expression nested too deeply");
+    }
+    // Nesting within the bound still computes, and the count starts again at every call.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(nTQEmpile(TQTYPE_TEXTE, TQ_TEXTE("ab")), TQ_OK);
+        EXPECT_EQ(nTQAppelle(TQ_TEXTE("Fine"), 1, 0, 0), TQ_OK);
+        EXPECT_EQ(nTQGetValeurRetour(), -2);
     }
 }
 
