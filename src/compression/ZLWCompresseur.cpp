@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <type_traits>
 
 namespace {
 
 const uint32_t LONGUEUR_MAX = 65280; // longest dictionary string is 65279 bytes
-const uint32_t FACTEUR = 8; // encoder's lookup table: slots per possible entry
 
 inline uint32_t dwSonde0(uint32_t prefix, uint32_t byte)
 {
@@ -20,14 +18,19 @@ inline uint32_t dwSondeSuivante(uint32_t h, uint32_t k)
     return ((h + k + 1019) & 0xFFFF) * 2;
 }
 
-// Hash of a string's bytes for the encoder's lookup table, taken 8 at a
-// time: a string of 8k + j bytes (1 <= j <= 8) hashes its last j bytes,
-// packed at the top of a word, with j and the hash of its first 8k bytes
-// (`before`, 0 when k = 0). All the lengths within one 8-byte block can so
-// be hashed at once from one load. The top bits index the table.
-inline uint64_t qwHash(uint64_t before, uint64_t bytes, uint32_t j)
+// Hash of a string's bytes for the encoder's lookup table, extended one
+// byte at a time; bits from DECALAGE_HASH up index the table.
+const uint32_t MULT_HASH = 0x9E3779B1u;
+const uint32_t DECALAGE_HASH = 15;
+
+inline uint32_t dwHashDebut(uint32_t byte)
 {
-    return (((bytes << (64 - 8 * j)) + j) ^ before) * 0x9E3779B97F4A7C15ull;
+    return (byte + 1) * MULT_HASH;
+}
+
+inline uint32_t dwHashSuite(uint32_t h, uint32_t byte)
+{
+    return (h ^ byte) * MULT_HASH;
 }
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the bit stream is read with little-endian loads");
@@ -188,10 +191,9 @@ uint32_t CZLWCompresseur::_dwCompression()
     if (n <= SEUIL_COPIE)
         return _dwCompresseCopie();
     // At most one entry per input byte, and never more than the code space:
-    // a table eight times that size leaves most strings in their first slot,
-    // where the lookups of a whole block find them.
+    // a table twice that size keeps the lookups short.
     uint32_t bits = 6;
-    while ((1u << bits) < FACTEUR * std::min<uint32_t>(n, NB_CODES))
+    while ((1u << bits) < 2 * std::min<uint32_t>(n, NB_CODES))
         ++bits;
     // Each code after the first defines at most one entry.
     if (!_bAlloueTables(true, std::min<uint32_t>(NB_CODES, PREMIER_CODE + n), bits)) {
@@ -203,7 +205,7 @@ uint32_t CZLWCompresseur::_dwCompression()
     uint16_t *const table = m_pwTable;
     uint32_t *const keys = m_pdwCles;
     uint32_t *const occupied = m_pdwOccupe;
-    const uint32_t mask = (1u << bits) - 1, shift = 64 - bits;
+    const uint32_t mask = (1u << bits) - 1;
     const uint32_t limit = n + 3;
     CEcrivain out(m_pbySortie, n + 7);
     uint32_t width = 9, threshold = 512, next = PREMIER_CODE;
@@ -215,98 +217,27 @@ uint32_t CZLWCompresseur::_dwCompression()
         if (out.dwPosition() >= limit)
             break;
         // Longest match. Strings are looked up by a hash of their bytes, not
-        // of (prefix code, byte), so every lookup address comes from the
-        // input. Each 8-byte block of a string is looked up at once, all its
-        // lengths in parallel, and the first one missing is found without a
-        // branch per byte: a branch on each string's end would mispredict
-        // once per code. Only the last bytes of the input and strings whose
-        // slot is taken by another string go byte at a time.
-        uint32_t code = *p + 1u, slot = 0, key;
-        uint64_t before = 0, bytes = 0, h = 0;
-        uint32_t j = 0; // bytes of the string in its current block
-        {
-            uint32_t codes[9], slots[9];
-            // Bit j - 1: the first j bytes of the block at q extend the
-            // string codes[0] into one of the dictionary (valid up to the
-            // first clear bit; keys[0] matches nothing).
-            auto bloc = [&](const unsigned char *q, uint64_t w, auto first) -> uint32_t {
-                constexpr uint32_t F = decltype(first)::value;
-                uint32_t found = F == 2 ? 1u : 0u;
-#pragma GCC unroll 8
-                for (uint32_t l = F; l <= 8; ++l) {
-                    slots[l] = static_cast<uint32_t>(qwHash(F == 2 ? 0 : before, w, l) >> shift);
-                    codes[l] = table[slots[l]];
-                }
-#pragma GCC unroll 8
-                for (uint32_t l = F; l <= 8; ++l)
-                    found |= uint32_t(keys[codes[l]] == (codes[l - 1] << 8 | q[l - 1])) << (l - 1);
-                return static_cast<uint32_t>(__builtin_ctz(~found | 0x100u)); // 0..8
-            };
-            const unsigned char *q = p;
-            if (__builtin_expect(end - q >= 8, 1)) {
-                uint64_t w = qwLitLE64(q);
-                codes[1] = code;
-                j = bloc(q, w, std::integral_constant<uint32_t, 2>());
-                while (__builtin_expect(j == 8, 0)) {
-                    // The string goes on past this block.
-                    before = qwHash(before, w, 8);
-                    codes[0] = codes[8];
-                    q += 8;
-                    if (end - q < 8) {
-                        p = q;
-                        code = codes[0];
-                        j = 0;
-                        goto octets;
-                    }
-                    w = qwLitLE64(q);
-                    j = bloc(q, w, std::integral_constant<uint32_t, 1>());
-                }
-                code = codes[j];
-                p = q + j;
-                {
-                    // The string is missing when its first slot is free, or
-                    // taken by another string and the next one free: the
-                    // new entry goes to the free one. Telling these apart
-                    // takes no branch.
-                    const uint32_t s0 = slots[j + 1], c0 = codes[j + 1];
-                    const uint32_t s1 = (s0 + 1) & mask, c1 = table[s1];
-                    slot = c0 == 0 ? s0 : s1;
-                    if (__builtin_expect((c0 == 0 ? 0 : c1) == 0, 1))
-                        goto fin;
-                }
-                // Both slots taken by other strings: probe on.
-                key = code << 8 | *p;
-                ++j;
-                bytes = w & ~uint64_t(0) >> (64 - 8 * j);
-                h = qwHash(before, bytes, j);
-                goto sonde;
-            }
-            bytes = *p++;
-            j = 1;
-        }
-    octets:
-        // Byte at a time.
-        for (; p != end; ++p) {
-            key = code << 8 | *p;
-            bytes |= static_cast<uint64_t>(*p) << 8 * j;
-            h = qwHash(before, bytes, ++j);
-            slot = static_cast<uint32_t>(h >> shift);
-        sonde:
+        // of (prefix code, byte): the address of each lookup is known from
+        // the input alone, so lookups along a string overlap instead of each
+        // waiting for the code the previous one found.
+        uint32_t code = *p + 1u;
+        uint32_t h = dwHashDebut(*p);
+        uint32_t slot = 0;
+        while (++p != end) {
+            const uint32_t key = code << 8 | *p;
+            h = dwHashSuite(h, *p);
+            slot = h >> DECALAGE_HASH & mask;
             for (;;) {
                 const uint32_t c = table[slot];
-                if (keys[c] == key) {
+                if (keys[c] == key) { // keys[0] matches nothing
                     code = c;
-                    break;
+                    goto trouve;
                 }
                 if (c == 0)
                     goto fin;
                 slot = (slot + 1) & mask;
             }
-            if (j == 8) {
-                before = h;
-                bytes = 0;
-                j = 0;
-            }
+        trouve:;
         }
     fin:
         out.Ecrit(code, width);

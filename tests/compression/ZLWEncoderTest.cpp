@@ -175,9 +175,9 @@ TEST(ZLWEncoder, SameBlocksAsThePlainWriter)
     Bytes mixed = TestText(400000, 1, 3), noise = TestRandom(400000, 1);
     mixed.insert(mixed.end(), noise.begin(), noise.end());
     inputs.push_back(mixed);
-    // Periodic inputs whose strings end on, just before and just after the
-    // 8-byte blocks the encoder looks strings up by, and cross the last 8
-    // bytes of the input; small tables make most slots taken.
+    // Periodic inputs of short and long periods, whose strings end at every
+    // distance from the end of the input; small inputs get small lookup
+    // tables, where most slots are taken.
     for (size_t per : {1, 2, 3, 7, 8, 9, 15, 16, 17, 24})
         for (size_t n : {21, 37, 70, 517, 5003}) {
             Bytes v(n);
