@@ -175,6 +175,16 @@ TEST(ZLWEncoder, SameBlocksAsThePlainWriter)
     Bytes mixed = TestText(400000, 1, 3), noise = TestRandom(400000, 1);
     mixed.insert(mixed.end(), noise.begin(), noise.end());
     inputs.push_back(mixed);
+    // Periodic inputs of short and long periods, whose strings end at every
+    // distance from the end of the input; small inputs get small lookup
+    // tables, where most slots are taken.
+    for (size_t per : {1, 2, 3, 7, 8, 9, 15, 16, 17, 24})
+        for (size_t n : {21, 37, 70, 517, 5003}) {
+            Bytes v(n);
+            for (size_t i = 0; i < n; ++i)
+                v[i] = static_cast<unsigned char>("\0\1\0\2\0\3\0\4\0\5\0\6\0\7\0\x08\0\x09\0\x0A\0\x0B\0\x0C"[i % per] + i / 4096);
+            inputs.push_back(v);
+        }
     // Incompressible after a compressible start: the stored fallback is
     // decided in the middle of the input.
     Bytes late = TestText(3000, 4, 2), rnd = TestRandom(40000, 8);
