@@ -173,8 +173,10 @@ public:
         r->wType = v.wType;
         r->bNull = v.bNull ? 1 : 0;
         const bool bOctets = v.wType == TQTYPE_TEXTE || v.wType == TQTYPE_BINAIRE;
-        int64_t n = bOctets ? static_cast<int64_t>(v.sOctets.size())
-                            : v.wType == TQTYPE_REEL ? static_cast<int64_t>(v.dReel) : v.nEntier;
+        // A real's integer views are 0 when no integer holds it.
+        int64_t n = bOctets ? static_cast<int64_t>(v.sOctets.size()) : v.nEntier;
+        if (!bOctets && v.wType == TQTYPE_REEL && !bReelVersEntier64(v.dReel, &n))
+            n = 0;
         r->nValeur = n >= INT32_MIN && n <= INT32_MAX ? static_cast<int32_t>(n) : 0;
         r->i64Valeur = n;
         r->dValeur = v.wType == TQTYPE_REEL ? v.dReel : static_cast<double>(v.nEntier);

@@ -322,7 +322,10 @@ private:
             } else if (!bNumerique(a)) {
                 return bErreur(m_pstErreur, TQ_ERR_TYPE, sNom + " takes a number");
             } else if (sNom == "int64") {
-                *pv = stVALEURH::Entier64(a.wType == TQTYPE_REEL ? static_cast<int64_t>(a.dReel) : a.nEntier);
+                int64_t n = a.nEntier;
+                if (a.wType == TQTYPE_REEL && !bReelVersEntier64(a.dReel, &n))
+                    return bErreur(m_pstErreur, TQ_ERR_TYPE, "integer overflow");
+                *pv = stVALEURH::Entier64(n);
             } else {
                 *pv = stVALEURH::Reel(dDe(a));
             }

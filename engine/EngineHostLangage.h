@@ -65,6 +65,16 @@ struct stMONDEH {
 };
 
 // Evaluates one expression; bVerifie only checks the syntax (every name is null).
+// The integer part of a real when a 64-bit integer holds it (false for
+// infinities, NaN and magnitudes of 2^63 or more, whose conversion is undefined).
+inline bool bReelVersEntier64(double d, int64_t *pn)
+{
+    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0))
+        return false;
+    *pn = static_cast<int64_t>(d);
+    return true;
+}
+
 bool bEvalueH(stMONDEH &stMonde, const std::string &sExpression, const std::vector<stVALEURH> &tabArguments,
               const std::vector<std::string> &tabParametres, bool bVerifie, stVALEURH *pstValeur,
               stERREURH *pstErreur);

@@ -573,6 +573,17 @@ TEST_F(TQExtern, RunawayScriptsEndWithAnError)
         EXPECT_EQ(nTQEvalue(TQ_TEXTE(sExpr.c_str())), TQ_ERR_ARGUMENT);
         EXPECT_STREQ(pszTQGetLastError(), "expression nested too deeply");
     }
+    // Reals no 64-bit integer holds: int64() refuses them, a result's integer views are 0.
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("int64(10000000000.0 * 10000000000.0)")), TQ_ERR_TYPE);
+    EXPECT_STREQ(pszTQGetLastError(), "integer overflow");
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("int64(0.0 - 9223372036854775808.0)")), TQ_OK);
+    EXPECT_EQ(i64TQGetValeurRetour(), INT64_MIN);
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("10000000000.0 * 10000000000.0")), TQ_OK);
+    EXPECT_EQ(i64TQGetValeurRetour(), 0);
+    EXPECT_EQ(dTQGetValeurRetour(), 1e20);
+    EXPECT_EQ(nTQEvalue(TQ_TEXTE("0.0 - 12345678901.5")), TQ_OK);
+    EXPECT_EQ(i64TQGetValeurRetour(), -12345678901);
+    EXPECT_EQ(nTQGetValeurRetour(), 0);
     // Nesting within the bound still computes, and the count starts again at every call.
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(nTQEmpile(TQTYPE_TEXTE, TQ_TEXTE("ab")), TQ_OK);
