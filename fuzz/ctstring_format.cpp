@@ -8,21 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzLecteur.h"
 #include "strings/Tstring.h"
 
 namespace {
 
 const int NB_CASES = 16;
-
-struct stLecteur {
-    const uint8_t* p;
-    size_t n;
-    uint8_t octet() {
-        if (!n) return 0;
-        --n;
-        return *p++;
-    }
-};
 
 const char* const gTextes[] = {"", "a", "texte", "caf\xE9 cr\xE8me", nullptr,
                                "0123456789012345678901234567890123456789012345678901234567890123456789"};

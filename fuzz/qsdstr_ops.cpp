@@ -7,26 +7,18 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzLecteur.h"
 #include "strings/qsdstr.h"
 
 namespace {
 
-struct stLecteur {
-    const uint8_t* p;
-    size_t n;
-    uint8_t octet() {
-        if (!n) return 0;
-        --n;
-        return *p++;
-    }
-    std::string texte() {
-        size_t l = octet() % 24;
-        if (octet() & 1) l *= 60;  // past the size classes now and then
-        std::string s;
-        for (size_t i = 0; i < l; ++i) s.push_back(static_cast<char>(n ? p[i % n] : 'a' + i % 26));
-        return s;
-    }
-};
+std::string Texte(stLecteur& in) {
+    size_t l = in.octet() % 24;
+    if (in.octet() & 1) l *= 60;  // past the size classes now and then
+    std::string s;
+    for (size_t i = 0; i < l; ++i) s.push_back(static_cast<char>(in.n ? in.p[i % in.n] : 'a' + i % 26));
+    return s;
+}
 
 void Verifie(const CQSDSTR& v, const std::string& m) {
     std::string s = v.pGet() ? std::string(reinterpret_cast<const char*>(v.pGet()), v.nGetLength()) : std::string();
@@ -67,12 +59,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int i = op & 3, j = (op >> 2) & 3;
             switch ((op >> 4) % 14) {
                 case 0: {
-                    std::string t = in.texte();
+                    std::string t = Texte(in);
                     if (v[i].nAssign(t.data(), static_cast<unsigned>(t.size())) == QSD_OK) m[i] = t;
                     break;
                 }
                 case 1: {
-                    std::string t = in.texte();
+                    std::string t = Texte(in);
                     if (v[i].nConcat(t.data(), static_cast<unsigned>(t.size())) == QSD_OK) m[i] += t;
                     break;
                 }
@@ -99,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     break;
                 }
                 case 7: {
-                    std::string de = in.texte().substr(0, 3), vers = in.texte().substr(0, 5);
+                    std::string de = Texte(in).substr(0, 3), vers = Texte(in).substr(0, 5);
                     if (de.find('\0') != std::string::npos || vers.find('\0') != std::string::npos) break;
                     v[i].Remplace(de.c_str(), vers.c_str());
                     Remplace(m[i], de, vers);

@@ -8,19 +8,10 @@
 #include <cstring>
 #include <string>
 
+#include "FuzzLecteur.h"
 #include "strings/qsdstr.h"
 
 namespace {
-
-struct stLecteur {
-    const uint8_t* p;
-    size_t n;
-    uint8_t octet() {
-        if (!n) return 0;
-        --n;
-        return *p++;
-    }
-};
 
 const char* const gTextes[] = {"", "a", "texte", "caf\xE9", "0123456789012345678901234567890123456789"};
 
