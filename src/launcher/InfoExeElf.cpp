@@ -216,3 +216,66 @@ const char *ElfInfoExe_pszMachine(uint16_t nMachine, char *pszTampon, size_t nTa
         return pszTampon;
     }
 }
+
+namespace {
+
+struct stTABLESEGMENTS {
+    bool b64;
+    uint64_t oTable, nEntree, nNombre;
+};
+
+bool bTableSegments(const uint8_t *pImage, size_t nLu, stTABLESEGMENTS *pt, const char **ppszRaison)
+{
+    _stELFENTETE stEntete;
+    if (!ElfInfoExe_bLitEntete(pImage, nLu, &stEntete, ppszRaison))
+        return false;
+    pt->b64 = stEntete.nClasse == 64;
+    pt->oTable = pt->b64 ? nLit64(pImage + 32) : nLit32(pImage + 28);
+    pt->nEntree = nLit16(pImage + (pt->b64 ? 54 : 42));
+    pt->nNombre = nLit16(pImage + (pt->b64 ? 56 : 44));
+    if (pt->nNombre == 0 || pt->oTable == 0 || pt->nEntree != (pt->b64 ? 56u : 32u)) {
+        Raison(ppszRaison, "the file has no usable program header table");
+        return false;
+    }
+    // At most 65535 entries of 56 bytes: the product cannot overflow, the sum is checked.
+    if (pt->oTable > UINT64_MAX - pt->nEntree * pt->nNombre) {
+        Raison(ppszRaison, "the program header table lies outside the file");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+uint64_t ElfInfoExe_nFinTableSegments(const uint8_t *pImage, size_t nLu, const char **ppszRaison)
+{
+    stTABLESEGMENTS t;
+    return bTableSegments(pImage, nLu, &t, ppszRaison) ? t.oTable + t.nEntree * t.nNombre : 0;
+}
+
+bool ElfInfoExe_bVerifieSegments(const uint8_t *pImage, size_t nLu, uint64_t nTailleFichier, const char **ppszRaison)
+{
+    stTABLESEGMENTS t;
+    if (!bTableSegments(pImage, nLu, &t, ppszRaison))
+        return false;
+    const uint64_t nFinTable = t.oTable + t.nEntree * t.nNombre;
+    if (nFinTable > nTailleFichier || nFinTable > nLu) {
+        Raison(ppszRaison, "truncated: the program header table lies past the end of the file");
+        return false;
+    }
+    for (uint64_t i = 0; i < t.nNombre; ++i) {
+        const uint8_t *p = pImage + t.oTable + i * t.nEntree;
+        const uint64_t oSegment = t.b64 ? nLit64(p + 8) : nLit32(p + 4);
+        const uint64_t nFichier = t.b64 ? nLit64(p + 32) : nLit32(p + 16);
+        const uint64_t nMemoire = t.b64 ? nLit64(p + 40) : nLit32(p + 20);
+        if (nFichier > 0 && !(oSegment <= nTailleFichier && nFichier <= nTailleFichier - oSegment)) {
+            Raison(ppszRaison, "truncated: a segment lies past the end of the file");
+            return false;
+        }
+        if (nLit32(p) == 1 && nFichier > nMemoire) { // PT_LOAD
+            Raison(ppszRaison, "a loadable segment holds more file bytes than memory");
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,9 +1,15 @@
 #include "launcher/ParametreExecution.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "files/DiskFile.h"
+#include "launcher/Confiance.h"
 #include "platform/WinApi.h"
 #include "strings/STR.h"
 
@@ -26,11 +32,59 @@ void CParametreExecution::Initialise(const char *pszExecutable)
     CDiskFile::ChangeExtension(m_szNomPhysiqueComplet, 260, ".TX");
     CDiskFile::SplitPath(pszExecutable, nullptr, m_szNomStandardApplication, nullptr);
     STR_nMapStringEx(7, m_szNomApplication, 260, m_szNomStandardApplication, -1, 1);
+    m_nProprietaire = Confiance_uidProprietaire(pszExecutable);
+}
+
+bool CParametreExecution::bLitTexte(std::string *psTexte, std::string *psRaison) const
+{
+    psTexte->clear();
+    if (psRaison)
+        psRaison->clear();
+    if (m_szNomPhysiqueComplet[0] == '\0')
+        return false;
+    // Non-blocking: a FIFO or a device under the name answers at once.
+    int nFd = open(m_szNomPhysiqueComplet, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (nFd < 0)
+        return false; // absent
+    std::string sRaison;
+    struct stat st;
+    if (fstat(nFd, &st) != 0)
+        sRaison = strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        sRaison = "not a regular file";
+    else if (st.st_size > knTailleMax)
+        sRaison = "larger than " + std::to_string(knTailleMax) + " bytes";
+    else if (Confiance_bActive())
+        Confiance_bVerifie(m_szNomPhysiqueComplet, m_nProprietaire, nFd, &sRaison);
+    // Read without a lock: a writer holding one cannot stall the launch.
+    char szTampon[65536];
+    while (sRaison.empty()) {
+        ssize_t n = read(nFd, szTampon, sizeof(szTampon));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            sRaison = strerror(errno);
+        if (n <= 0)
+            break;
+        psTexte->append(szTampon, static_cast<size_t>(n));
+        if (psTexte->size() > static_cast<size_t>(knTailleMax))
+            sRaison = "larger than " + std::to_string(knTailleMax) + " bytes";
+    }
+    close(nFd);
+    if (sRaison.empty())
+        return true;
+    psTexte->clear();
+    Confiance_SignaleRefus(m_szNomPhysiqueComplet, sRaison);
+    if (psRaison)
+        *psRaison = sRaison;
+    return false;
 }
 
 bool CParametreExecution::bDisponible()
 {
-    return m_szNomPhysiqueComplet[0] != '\0' && CDiskFile::bIsAFile(m_szNomPhysiqueComplet);
+    // A refused file is no file.
+    std::string sTexte;
+    return bLitTexte(&sTexte);
 }
 
 // The section-less forms go through the virtual table so that overrides apply.
@@ -44,8 +98,11 @@ int CParametreExecution::nLitChaineSection(const char *pszSection, const char *p
 {
     if (m_szNomPhysiqueComplet[0] == '\0' || nTaille < 0)
         return 0;
-    return static_cast<int>(GetPrivateProfileString(pszSection, pszCle, pszDefaut, pszSortie,
-                                                    static_cast<DWORD>(nTaille), m_szNomPhysiqueComplet));
+    // A refused file reads as an absent one.
+    std::string sTexte;
+    bLitTexte(&sTexte);
+    return static_cast<int>(
+        GetPrivateProfileStringFromText(pszSection, pszCle, pszDefaut, pszSortie, static_cast<DWORD>(nTaille), sTexte));
 }
 
 int CParametreExecution::nLitEntier(const char *pszCle, int nDefaut)
@@ -57,7 +114,9 @@ int CParametreExecution::nLitEntierSection(const char *pszSection, const char *p
 {
     if (m_szNomPhysiqueComplet[0] == '\0')
         return 0;
-    return GetPrivateProfileInt(pszSection, pszCle, nDefaut, m_szNomPhysiqueComplet);
+    std::string sTexte;
+    bLitTexte(&sTexte);
+    return GetPrivateProfileIntFromText(pszSection, pszCle, nDefaut, sTexte);
 }
 
 int CParametreExecution::nLitChaineML(const char *pszCle1, const char *pszCle2, const char *pszDefaut,
