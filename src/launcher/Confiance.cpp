@@ -95,7 +95,8 @@ bool bLitTout(int nFd, uint64_t oDebut, size_t nTaille, uint8_t *p)
 }
 
 // The ELF check on an open regular file: the headers it needs are read, never more.
-bool bElfChargeable(int nFd, uint64_t nTailleFichier, std::string *psRaison, bool *pbEtranger)
+bool bElfChargeable(int nFd, uint64_t nTailleFichier, std::string *psRaison, bool *pbEtranger, int nClasse,
+                    uint16_t nMachine)
 {
     // Far enough for any real program header table; a forged one beyond is refused.
     const uint64_t nLectureMax = 16u << 20;
@@ -107,7 +108,7 @@ bool bElfChargeable(int nFd, uint64_t nTailleFichier, std::string *psRaison, boo
     }
     _stELFENTETE stEntete;
     if (ElfInfoExe_bLitEntete(tab.data(), tab.size(), &stEntete) &&
-        (stEntete.nClasse != gnClasseLanceur || stEntete.nMachine != gnMachineLanceur)) {
+        (stEntete.nClasse != nClasse || stEntete.nMachine != nMachine)) {
         *pbEtranger = true;
         *psRaison = "an ELF file of another class or machine than the launcher's";
         return false;
@@ -171,12 +172,14 @@ bool Confiance_bVerifie(const char *pszChemin, uid_t nUid, int nFd, std::string 
         *psRaison = "not a regular file";
         return false;
     }
+    // Through a link, the file judged is named.
+    const std::string sQui = sReel == sChemin ? std::string() : sReel + " is ";
     if (!bProprietaireAdmis(st.st_uid, nUid)) {
-        *psRaison = "owned by uid " + std::to_string(st.st_uid) + ", neither root nor the executable's owner";
+        *psRaison = sQui + "owned by uid " + std::to_string(st.st_uid) + ", neither root nor the executable's owner";
         return false;
     }
     if (st.st_mode & (S_IWGRP | S_IWOTH)) {
-        *psRaison = "writable by others (mode " + sOctal(st.st_mode) + ")";
+        *psRaison = sQui + "writable by others (mode " + sOctal(st.st_mode) + ")";
         return false;
     }
     // A link given in the path could be pointed elsewhere by its owner.
@@ -192,8 +195,12 @@ bool Confiance_bVerifie(const char *pszChemin, uid_t nUid, int nFd, std::string 
 }
 
 bool Confiance_bAdmetBibliotheque(const char *pszChemin, uid_t nUid, std::string *psChargement,
-                                  std::string *psRaison, bool *pbEtranger)
+                                  std::string *psRaison, bool *pbEtranger, int nClasse, uint16_t nMachine)
 {
+    if (nClasse == 0) {
+        nClasse = gnClasseLanceur;
+        nMachine = gnMachineLanceur;
+    }
     bool bEtranger = false;
     if (!pbEtranger)
         pbEtranger = &bEtranger;
@@ -216,7 +223,7 @@ bool Confiance_bAdmetBibliotheque(const char *pszChemin, uid_t nUid, std::string
     if (bOk && Confiance_bActive())
         bOk = Confiance_bVerifie(pszChemin, nUid, nFd, psRaison, &sReel);
     if (bOk)
-        bOk = bElfChargeable(nFd, static_cast<uint64_t>(st.st_size), psRaison, pbEtranger);
+        bOk = bElfChargeable(nFd, static_cast<uint64_t>(st.st_size), psRaison, pbEtranger, nClasse, nMachine);
     close(nFd);
     if (bOk)
         *psChargement = sReel;

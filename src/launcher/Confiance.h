@@ -4,6 +4,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 #include <string>
 
 // True when the trust rule applies: the effective user is root.
@@ -23,10 +25,11 @@ bool Confiance_bVerifie(const char *pszChemin, uid_t nUid, int nFd, std::string 
 // file, and under root the trust rule holds (nUid: the executable's owner). On
 // success *psChargement is the path to hand to dlopen (the checked real path under
 // root). False with the reason; *pbEtranger (optional) is then true when the file is
-// an ELF library of another class or machine than the launcher's, which the system
-// loader passes over without a word.
+// an ELF file of another class or machine than the launcher's (nClasse 32 or 64,
+// nMachine; 0 for the running launcher's own), which the system loader passes over.
 bool Confiance_bAdmetBibliotheque(const char *pszChemin, uid_t nUid, std::string *psChargement,
-                                  std::string *psRaison, bool *pbEtranger = nullptr);
+                                  std::string *psRaison, bool *pbEtranger = nullptr, int nClasse = 0,
+                                  uint16_t nMachine = 0);
 
 // Shows "<path>: refused: <reason>" (once per process: several readers may meet the
 // same file) on stderr and, on the service road, in the system log.

@@ -78,7 +78,8 @@ static CTString czRepertoire(const char *pszChemin)
 // root). Empty until a stage finds one.
 static std::string gsChargement;
 
-// The admission of a candidate; a refused one is shown and the search goes on.
+// The admission of a candidate; a refused one is shown and the search goes on. A
+// library of another class is passed over silently by the loader's walk.
 static bool bAdmis(const char *pszChemin, bool bSilencieuxSiEtranger = false)
 {
     char szExe[4097] = "";
@@ -90,7 +91,12 @@ static bool bAdmis(const char *pszChemin, bool bSilencieuxSiEtranger = false)
         gsChargement = sChargement;
         return true;
     }
-    if (!(bEtranger && bSilencieuxSiEtranger))
+    if (bEtranger && !bSilencieuxSiEtranger) {
+        // Found, as a stage finds a file: the open then fails with the loader's words.
+        gsChargement = pszChemin;
+        return true;
+    }
+    if (!bEtranger)
         Confiance_SignaleRefus(pszChemin, sRaison);
     return false;
 }
