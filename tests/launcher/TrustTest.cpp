@@ -97,6 +97,26 @@ bool bDeuxMoteurs(const stSCENE &s)
     return s.clAppli.bPoseMoteur("") && s.clAppli.bPoseMoteur("", "explicit");
 }
 
+// Where the last segment's file bytes end (little-endian ELF32 or ELF64).
+size_t nFinSegments(const std::string &s)
+{
+    auto nLit = [&s](size_t o, int n) {
+        uint64_t v = 0;
+        for (int i = n - 1; i >= 0; --i)
+            v = v << 8 | static_cast<uint8_t>(s[o + static_cast<size_t>(i)]);
+        return static_cast<size_t>(v);
+    };
+    const bool b64 = s[4] == 2;
+    const size_t oTable = b64 ? nLit(32, 8) : nLit(28, 4), nEntree = nLit(b64 ? 54 : 42, 2);
+    size_t nFin = 0;
+    for (size_t i = 0; i < nLit(b64 ? 56 : 44, 2); ++i) {
+        const size_t o = oTable + i * nEntree;
+        const size_t nBout = b64 ? nLit(o + 8, 8) + nLit(o + 32, 8) : nLit(o + 4, 4) + nLit(o + 16, 4);
+        nFin = nBout > nFin ? nBout : nFin;
+    }
+    return nFin;
+}
+
 } // namespace
 
 TEST(Trust, AsRootOnlyFilesNobodyElseCanWriteAreUsed)
@@ -210,7 +230,7 @@ TEST(Trust, TruncatedEngineIsRefusedBeforeTheLoaderMapsIt)
         const char *pszRaison;
     };
     for (const stTRONCATURE &t : {stTRONCATURE{40, "not an ELF file"}, stTRONCATURE{80, "program header"},
-                                  stTRONCATURE{sMoteurComplet.size() / 2, "a segment lies past the end"}}) {
+                                  stTRONCATURE{nFinSegments(sMoteurComplet) - 1, "a segment lies past the end"}}) {
         SCOPED_TRACE(t.nOctets);
         stSCENE s;
         ASSERT_TRUE(bEcritFichier(sBeside(s), sMoteurComplet.substr(0, t.nOctets), 0755));
@@ -242,7 +262,7 @@ TEST(Trust, ComponentLibraryPassesTheSameAdmission)
         bool bRacineSeulement;
         const char *pszRaison;
     };
-    for (const stCASIMG &c : {stCASIMG{"truncated", sComplet.substr(0, sComplet.size() / 2), 0755, false,
+    for (const stCASIMG &c : {stCASIMG{"truncated", sComplet.substr(0, nFinSegments(sComplet) - 1), 0755, false,
                                        "a segment lies past the end"},
                               stCASIMG{"mode 0666", sComplet, 0666, true, "writable by others"}}) {
         SCOPED_TRACE(c.pszNom);
