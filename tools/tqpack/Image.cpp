@@ -1,6 +1,7 @@
 // File handling shared by tqpack's commands.
 #include "Image.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,21 +9,45 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+
+#include "files/FichierTemporaire.h"
 
 bool bLitFichierEntier(const std::string &sChemin, std::vector<uint8_t> *ptab, std::string *psErreur)
 {
-    std::ifstream clFichier(sChemin, std::ios::binary);
-    if (!clFichier) {
+    // Non-blocking and checked before reading: a FIFO, a device or a directory is
+    // answered at once with one line.
+    int nFd = open(sChemin.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (nFd < 0) {
         *psErreur = sChemin + ": " + strerror(errno);
         return false;
     }
-    ptab->assign(std::istreambuf_iterator<char>(clFichier), std::istreambuf_iterator<char>());
-    if (clFichier.bad()) {
-        *psErreur = sChemin + ": read error";
-        return false;
+    struct stat st;
+    std::string sRaison;
+    if (fstat(nFd, &st) != 0)
+        sRaison = strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        sRaison = "a directory, not a file";
+    else if (!S_ISREG(st.st_mode))
+        sRaison = "not a regular file";
+    ptab->clear();
+    if (sRaison.empty())
+        ptab->reserve(static_cast<size_t>(st.st_size));
+    uint8_t tabTampon[65536];
+    while (sRaison.empty()) {
+        ssize_t n = read(nFd, tabTampon, sizeof(tabTampon));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            sRaison = std::string("read error: ") + strerror(errno);
+        if (n <= 0)
+            break;
+        ptab->insert(ptab->end(), tabTampon, tabTampon + n);
     }
-    return true;
+    close(nFd);
+    if (sRaison.empty())
+        return true;
+    *psErreur = sChemin + ": " + sRaison;
+    return false;
 }
 
 bool bChargeLanceur(const std::string &sChemin, stIMAGELANCEUR *pstImage, std::string *psErreur)
@@ -96,39 +121,7 @@ std::string sChamp(const char *pszChamp, size_t nTaille)
 bool bEcritImageAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, unsigned nMode,
                          std::string *psErreur)
 {
-    std::string sModele = sSortie + ".tqpack.XXXXXX";
-    std::vector<char> tabNom(sModele.begin(), sModele.end());
-    tabNom.push_back('\0');
-    int fd = mkstemp(tabNom.data());
-    if (fd < 0) {
-        *psErreur = sSortie + ": cannot create a temporary file beside it: " + strerror(errno);
-        return false;
-    }
-    bool bOk = true;
-    size_t nEcrit = 0;
-    while (bOk && nEcrit < tab.size()) {
-        ssize_t n = write(fd, tab.data() + nEcrit, tab.size() - nEcrit);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            bOk = false;
-        else
-            nEcrit += static_cast<size_t>(n);
-    }
-    if (bOk)
-        bOk = fchmod(fd, static_cast<mode_t>(nMode)) == 0 && fsync(fd) == 0;
-    int nErreurSysteme = errno;
-    if (close(fd) != 0 && bOk) {
-        bOk = false;
-        nErreurSysteme = errno;
-    }
-    if (bOk && rename(tabNom.data(), sSortie.c_str()) != 0) {
-        bOk = false;
-        nErreurSysteme = errno;
-    }
-    if (!bOk) {
-        unlink(tabNom.data());
-        *psErreur = sSortie + ": " + strerror(nErreurSysteme);
-    }
-    return bOk;
+    CFichierTemporaire clTemporaire;
+    return clTemporaire.bCree(sSortie, ".tqpack.", psErreur) && clTemporaire.bEcrit(tab.data(), tab.size(), psErreur) &&
+           clTemporaire.bRemplace(nMode, psErreur);
 }
