@@ -3,10 +3,15 @@
 #include "EngineErreur.h"
 #include "EngineService.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -196,21 +201,41 @@ bool CScriptTQL::bCharge(const std::string &sTexte, const std::string &sSource, 
 
 bool CScriptTQL::bChargeFichier(const std::string &sChemin, int64_t oOffset, std::string *psErreur)
 {
-    std::ifstream clFichier(sChemin, std::ios::binary);
-    if (!clFichier) {
+    // Non-blocking and checked first: a directory, a FIFO or a device under the
+    // application library's name is refused rather than waited on or read forever.
+    int nFd = open(sChemin.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (nFd < 0) {
         *psErreur = sChemin + ": cannot open";
         return false;
     }
-    clFichier.seekg(0, std::ios::end);
-    std::streamoff oTaille = clFichier.tellg();
-    if (oOffset < 0 || oOffset > oTaille) {
-        *psErreur = sChemin + ": offset " + std::to_string(oOffset) + " outside the file";
-        return false;
+    struct stat st;
+    std::string sRaison;
+    if (fstat(nFd, &st) != 0)
+        sRaison = strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        sRaison = "a directory, not an application library";
+    else if (!S_ISREG(st.st_mode))
+        sRaison = "not a regular file";
+    else if (oOffset < 0 || oOffset > st.st_size)
+        sRaison = "offset " + std::to_string(oOffset) + " outside the file";
+    std::string sTexte;
+    if (sRaison.empty()) {
+        sTexte.resize(static_cast<size_t>(st.st_size - oOffset));
+        size_t nLu = 0;
+        while (nLu < sTexte.size()) {
+            ssize_t n = pread(nFd, &sTexte[nLu], sTexte.size() - nLu, static_cast<off_t>(oOffset + static_cast<int64_t>(nLu)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            nLu += static_cast<size_t>(n);
+        }
+        if (nLu != sTexte.size())
+            sRaison = "read error";
     }
-    clFichier.seekg(oOffset);
-    std::string sTexte(static_cast<size_t>(oTaille - oOffset), '\0');
-    if (!clFichier.read(&sTexte[0], static_cast<std::streamsize>(sTexte.size()))) {
-        *psErreur = sChemin + ": read error";
+    close(nFd);
+    if (!sRaison.empty()) {
+        *psErreur = sChemin + ": " + sRaison;
         return false;
     }
     return bCharge(sTexte, sChemin, psErreur);
