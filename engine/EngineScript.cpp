@@ -2,8 +2,8 @@
 #include "EngineScript.h"
 #include "EngineErreur.h"
 #include "EngineService.h"
+#include "files/LectureSure.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -201,39 +201,21 @@ bool CScriptTQL::bCharge(const std::string &sTexte, const std::string &sSource, 
 
 bool CScriptTQL::bChargeFichier(const std::string &sChemin, int64_t oOffset, std::string *psErreur)
 {
-    // Non-blocking and checked first: a directory, a FIFO or a device under the
-    // application library's name is refused rather than waited on or read forever.
-    int nFd = open(sChemin.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (nFd < 0) {
+    // A directory, a FIFO or a device under the application library's name is
+    // refused rather than waited on or read forever.
+    struct stat st = {};
+    std::string sRaison, sTexte;
+    int nFd = LectureSure_nOuvre(sChemin.c_str(), &st, &sRaison);
+    if (nFd < 0 && st.st_mode == 0) {
         *psErreur = sChemin + ": cannot open";
         return false;
     }
-    struct stat st;
-    std::string sRaison;
-    if (fstat(nFd, &st) != 0)
-        sRaison = strerror(errno);
-    else if (S_ISDIR(st.st_mode))
-        sRaison = "a directory, not an application library";
-    else if (!S_ISREG(st.st_mode))
-        sRaison = "not a regular file";
-    else if (oOffset < 0 || oOffset > st.st_size)
+    if (nFd >= 0 && (oOffset < 0 || oOffset > st.st_size || lseek(nFd, oOffset, SEEK_SET) != oOffset))
         sRaison = "offset " + std::to_string(oOffset) + " outside the file";
-    std::string sTexte;
-    if (sRaison.empty()) {
-        sTexte.resize(static_cast<size_t>(st.st_size - oOffset));
-        size_t nLu = 0;
-        while (nLu < sTexte.size()) {
-            ssize_t n = pread(nFd, &sTexte[nLu], sTexte.size() - nLu, static_cast<off_t>(oOffset + static_cast<int64_t>(nLu)));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            nLu += static_cast<size_t>(n);
-        }
-        if (nLu != sTexte.size())
-            sRaison = "read error";
-    }
-    close(nFd);
+    else if (nFd >= 0)
+        LectureSure_bLitTout(nFd, static_cast<size_t>(st.st_size - oOffset), &sTexte, &sRaison);
+    if (nFd >= 0)
+        close(nFd);
     if (!sRaison.empty()) {
         *psErreur = sChemin + ": " + sRaison;
         return false;

@@ -15,6 +15,7 @@
 #include <set>
 #include <vector>
 
+#include "files/LectureSure.h"
 #include "launcher/InfoExeElf.h"
 #include "launcher/TQExe.h"
 
@@ -205,20 +206,12 @@ bool Confiance_bAdmetBibliotheque(const char *pszChemin, uid_t nUid, std::string
     if (!pbEtranger)
         pbEtranger = &bEtranger;
     *pbEtranger = false;
-    // Non-blocking: a FIFO planted under the name must not hang the launch.
-    int nFd = open(pszChemin, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (nFd < 0) {
-        *psRaison = strerror(errno);
-        return false;
-    }
+    // A FIFO planted under the name must not hang the launch.
     struct stat st;
-    bool bOk = fstat(nFd, &st) == 0;
-    if (!bOk)
-        *psRaison = strerror(errno);
-    else if (!S_ISREG(st.st_mode)) {
-        *psRaison = "not a regular file";
-        bOk = false;
-    }
+    int nFd = LectureSure_nOuvre(pszChemin, &st, psRaison);
+    if (nFd < 0)
+        return false;
+    bool bOk = true;
     std::string sReel = pszChemin;
     if (bOk && Confiance_bActive())
         bOk = Confiance_bVerifie(pszChemin, nUid, nFd, psRaison, &sReel);

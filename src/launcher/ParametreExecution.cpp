@@ -1,6 +1,5 @@
 #include "launcher/ParametreExecution.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <cstring>
 
 #include "files/DiskFile.h"
+#include "files/LectureSure.h"
 #include "launcher/Confiance.h"
 #include "platform/WinApi.h"
 #include "strings/STR.h"
@@ -42,35 +42,20 @@ bool CParametreExecution::bLitTexte(std::string *psTexte, std::string *psRaison)
         psRaison->clear();
     if (m_szNomPhysiqueComplet[0] == '\0')
         return false;
-    // Non-blocking: a FIFO or a device under the name answers at once.
-    int nFd = open(m_szNomPhysiqueComplet, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (nFd < 0)
-        return false; // absent
+    // A FIFO, a device or a locked file answers at once: nothing waits.
     std::string sRaison;
-    struct stat st;
-    if (fstat(nFd, &st) != 0)
-        sRaison = strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        sRaison = "not a regular file";
-    else if (st.st_size > knTailleMax)
+    struct stat st = {};
+    int nFd = LectureSure_nOuvre(m_szNomPhysiqueComplet, &st, &sRaison);
+    if (nFd < 0 && st.st_mode == 0)
+        return false; // nothing that opens: absent
+    if (nFd >= 0 && st.st_size > knTailleMax)
         sRaison = "larger than " + std::to_string(knTailleMax) + " bytes";
-    else if (Confiance_bActive())
+    else if (nFd >= 0 && Confiance_bActive())
         Confiance_bVerifie(m_szNomPhysiqueComplet, m_nProprietaire, nFd, &sRaison);
-    // Read without a lock: a writer holding one cannot stall the launch.
-    char szTampon[65536];
-    while (sRaison.empty()) {
-        ssize_t n = read(nFd, szTampon, sizeof(szTampon));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            sRaison = strerror(errno);
-        if (n <= 0)
-            break;
-        psTexte->append(szTampon, static_cast<size_t>(n));
-        if (psTexte->size() > static_cast<size_t>(knTailleMax))
-            sRaison = "larger than " + std::to_string(knTailleMax) + " bytes";
-    }
-    close(nFd);
+    if (nFd >= 0 && sRaison.empty())
+        LectureSure_bLitTout(nFd, static_cast<size_t>(knTailleMax), psTexte, &sRaison);
+    if (nFd >= 0)
+        close(nFd);
     if (sRaison.empty())
         return true;
     psTexte->clear();

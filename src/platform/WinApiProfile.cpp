@@ -367,10 +367,16 @@ DWORD GetPrivateProfileStringFromText(LPCSTR pszSection, LPCSTR pszKey, LPCSTR p
     return ReadOrDefault(pFile, pszSection, pszKey, pszDefault, pszBuffer, nSize);
 }
 
-// The integer of a read value, as atoi reads it, without its undefined result on overflow.
-static int IntOf(const char *pszValue)
+// The integer a read gives with its default as text, as atoi reads it, without its
+// undefined result on overflow.
+template <typename LIT> static int IntOf(int nDefault, LIT fnLit)
 {
-    long nValue = strtol(pszValue, nullptr, 10);
+    char szDefault[20];
+    char szValue[20];
+    snprintf(szDefault, sizeof szDefault, "%d", nDefault);
+    szValue[0] = '\0';
+    fnLit(szDefault, szValue, static_cast<DWORD>(sizeof szValue));
+    long nValue = strtol(szValue, nullptr, 10);
     if (nValue > INT_MAX)
         return INT_MAX;
     if (nValue < INT_MIN)
@@ -380,22 +386,16 @@ static int IntOf(const char *pszValue)
 
 int GetPrivateProfileInt(LPCSTR pszSection, LPCSTR pszKey, int nDefault, LPCSTR pszFileName)
 {
-    char szDefault[20];
-    char szValue[20];
-    snprintf(szDefault, sizeof szDefault, "%d", nDefault);
-    szValue[0] = '\0';
-    GetPrivateProfileString(pszSection, pszKey, szDefault, szValue, sizeof szValue, pszFileName);
-    return IntOf(szValue);
+    return IntOf(nDefault, [&](const char *pszDefault, char *pszValue, DWORD nSize) {
+        GetPrivateProfileString(pszSection, pszKey, pszDefault, pszValue, nSize, pszFileName);
+    });
 }
 
 int GetPrivateProfileIntFromText(LPCSTR pszSection, LPCSTR pszKey, int nDefault, const std::string &clText)
 {
-    char szDefault[20];
-    char szValue[20];
-    snprintf(szDefault, sizeof szDefault, "%d", nDefault);
-    szValue[0] = '\0';
-    GetPrivateProfileStringFromText(pszSection, pszKey, szDefault, szValue, sizeof szValue, clText);
-    return IntOf(szValue);
+    return IntOf(nDefault, [&](const char *pszDefault, char *pszValue, DWORD nSize) {
+        GetPrivateProfileStringFromText(pszSection, pszKey, pszDefault, pszValue, nSize, clText);
+    });
 }
 
 BOOL WritePrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue, LPCSTR pszFileName)

@@ -1,7 +1,6 @@
 // File handling shared by tqpack's commands.
 #include "Image.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,43 +10,25 @@
 #include <cstring>
 
 #include "files/FichierTemporaire.h"
+#include "files/LectureSure.h"
 
 bool bLitFichierEntier(const std::string &sChemin, std::vector<uint8_t> *ptab, std::string *psErreur)
 {
-    // Non-blocking and checked before reading: a FIFO, a device or a directory is
-    // answered at once with one line.
-    int nFd = open(sChemin.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (nFd < 0) {
-        *psErreur = sChemin + ": " + strerror(errno);
+    // A FIFO, a device or a directory is answered at once with one line.
+    struct stat st;
+    std::string sRaison, sTexte;
+    int nFd = LectureSure_nOuvre(sChemin.c_str(), &st, &sRaison);
+    if (nFd >= 0) {
+        sTexte.reserve(static_cast<size_t>(st.st_size));
+        LectureSure_bLitTout(nFd, SIZE_MAX, &sTexte, &sRaison);
+        close(nFd);
+    }
+    if (!sRaison.empty()) {
+        *psErreur = sChemin + ": " + sRaison;
         return false;
     }
-    struct stat st;
-    std::string sRaison;
-    if (fstat(nFd, &st) != 0)
-        sRaison = strerror(errno);
-    else if (S_ISDIR(st.st_mode))
-        sRaison = "a directory, not a file";
-    else if (!S_ISREG(st.st_mode))
-        sRaison = "not a regular file";
-    ptab->clear();
-    if (sRaison.empty())
-        ptab->reserve(static_cast<size_t>(st.st_size));
-    uint8_t tabTampon[65536];
-    while (sRaison.empty()) {
-        ssize_t n = read(nFd, tabTampon, sizeof(tabTampon));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            sRaison = std::string("read error: ") + strerror(errno);
-        if (n <= 0)
-            break;
-        ptab->insert(ptab->end(), tabTampon, tabTampon + n);
-    }
-    close(nFd);
-    if (sRaison.empty())
-        return true;
-    *psErreur = sChemin + ": " + sRaison;
-    return false;
+    ptab->assign(sTexte.begin(), sTexte.end());
+    return true;
 }
 
 bool bChargeLanceur(const std::string &sChemin, stIMAGELANCEUR *pstImage, std::string *psErreur)
