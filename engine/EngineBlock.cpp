@@ -11,7 +11,9 @@ bool bChargeBlocPorte(int64_t oOffset, std::string *psTexte, std::string *psExec
 {
     char szExe[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", szExe, sizeof(szExe) - 1);
-    if (n <= 0 || oOffset <= 0)
+    // The data follows the record: an offset whose record end passes the largest
+    // file offset is no block (and the sum below must not overflow).
+    if (n <= 0 || oOffset <= 0 || oOffset > INT64_MAX - static_cast<int64_t>(sizeof(_stINFODLL)))
         return false;
     szExe[n] = '\0';
     _stINFODLL stInfo;

@@ -2,11 +2,16 @@
 #include "EngineScript.h"
 #include "EngineErreur.h"
 #include "EngineService.h"
+#include "files/LectureSure.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -196,21 +201,23 @@ bool CScriptTQL::bCharge(const std::string &sTexte, const std::string &sSource, 
 
 bool CScriptTQL::bChargeFichier(const std::string &sChemin, int64_t oOffset, std::string *psErreur)
 {
-    std::ifstream clFichier(sChemin, std::ios::binary);
-    if (!clFichier) {
+    // A directory, a FIFO or a device under the application library's name is
+    // refused rather than waited on or read forever.
+    struct stat st = {};
+    std::string sRaison, sTexte;
+    int nFd = LectureSure_nOuvre(sChemin.c_str(), &st, &sRaison);
+    if (nFd < 0 && st.st_mode == 0) {
         *psErreur = sChemin + ": cannot open";
         return false;
     }
-    clFichier.seekg(0, std::ios::end);
-    std::streamoff oTaille = clFichier.tellg();
-    if (oOffset < 0 || oOffset > oTaille) {
-        *psErreur = sChemin + ": offset " + std::to_string(oOffset) + " outside the file";
-        return false;
-    }
-    clFichier.seekg(oOffset);
-    std::string sTexte(static_cast<size_t>(oTaille - oOffset), '\0');
-    if (!clFichier.read(&sTexte[0], static_cast<std::streamsize>(sTexte.size()))) {
-        *psErreur = sChemin + ": read error";
+    if (nFd >= 0 && (oOffset < 0 || oOffset > st.st_size || lseek(nFd, oOffset, SEEK_SET) != oOffset))
+        sRaison = "offset " + std::to_string(oOffset) + " outside the file";
+    else if (nFd >= 0)
+        LectureSure_bLitTout(nFd, static_cast<size_t>(st.st_size - oOffset), &sTexte, &sRaison);
+    if (nFd >= 0)
+        close(nFd);
+    if (!sRaison.empty()) {
+        *psErreur = sChemin + ": " + sRaison;
         return false;
     }
     return bCharge(sTexte, sChemin, psErreur);

@@ -44,6 +44,7 @@ void Raison(const char **ppszRaison, const char *pszRaison)
 struct stSECTION {
     uint32_t nNom;
     uint32_t nType;
+    uint64_t nAdresse;
     uint64_t oOffset;
     uint64_t nTaille;
     uint32_t nLien;
@@ -63,10 +64,12 @@ bool bLitSection(const uint8_t *pImage, const stTABLESECTIONS &t, uint64_t nInde
     pst->nNom = nLit32(p);
     pst->nType = nLit32(p + 4);
     if (t.nClasse == 64) {
+        pst->nAdresse = nLit64(p + 16);
         pst->oOffset = nLit64(p + 24);
         pst->nTaille = nLit64(p + 32);
         pst->nLien = nLit32(p + 40);
     } else {
+        pst->nAdresse = nLit32(p + 12);
         pst->oOffset = nLit32(p + 16);
         pst->nTaille = nLit32(p + 20);
         pst->nLien = nLit32(p + 24);
@@ -130,8 +133,10 @@ bool ElfInfoExe_bLitEntete(const uint8_t *pImage, size_t nTaille, _stELFENTETE *
     return true;
 }
 
-bool ElfInfoExe_bTrouveSection(const uint8_t *pImage, size_t nTaille, const char *pszNom, uint64_t *poOffset,
-                               uint64_t *pnTailleSection, const char **ppszRaison)
+namespace {
+
+bool bTrouveSection(const uint8_t *pImage, size_t nTaille, const char *pszNom, stSECTION *pstTrouvee,
+                    const char **ppszRaison)
 {
     stTABLESECTIONS t;
     if (!bTableSections(pImage, nTaille, &t, ppszRaison))
@@ -156,12 +161,91 @@ bool ElfInfoExe_bTrouveSection(const uint8_t *pImage, size_t nTaille, const char
             Raison(ppszRaison, "a launcher section has no bytes in the file");
             return false;
         }
-        *poOffset = st.oOffset;
-        *pnTailleSection = st.nTaille;
+        *pstTrouvee = st;
         return true;
     }
     Raison(ppszRaison, "no information block (not a launcher)");
     return false;
+}
+
+// [o, o + n) and [o2, o2 + n2) share a byte; ends past 2^64 count as 2^64.
+bool bChevauche(uint64_t o, uint64_t n, uint64_t o2, uint64_t n2)
+{
+    const uint64_t nFin = n > UINT64_MAX - o ? UINT64_MAX : o + n;
+    const uint64_t nFin2 = n2 > UINT64_MAX - o2 ? UINT64_MAX : o2 + n2;
+    return n && n2 && o < nFin2 && o2 < nFin;
+}
+
+// The bytes a writer of the launcher's values may change: each of the three sections
+// overlaps neither another nor the ELF header, the header tables or any other
+// section, and, when the file has segments, is what a loadable segment maps at the
+// section's address, so that the launcher reads what was written.
+bool bZonesEcrivables(const uint8_t *pImage, size_t nTaille, const stSECTION (&tabZones)[3], const char **ppszRaison)
+{
+    stTABLESECTIONS t;
+    if (!bTableSections(pImage, nTaille, &t, ppszRaison))
+        return false;
+    const bool b64 = t.nClasse == 64;
+    const uint64_t oPh = b64 ? nLit64(pImage + 32) : nLit32(pImage + 28);
+    const uint64_t nPhEntree = nLit16(pImage + (b64 ? 54 : 42)), nPh = nLit16(pImage + (b64 ? 56 : 44));
+    const uint64_t tabInterdits[3][2] = {
+        {0, b64 ? 64u : 52u}, {oPh, nPhEntree * nPh}, {t.oTable, t.nEntree * t.nNombre}};
+    for (size_t i = 0; i < 3; ++i) {
+        const stSECTION &z = tabZones[i];
+        for (const uint64_t(&r)[2] : tabInterdits)
+            if (bChevauche(z.oOffset, z.nTaille, r[0], r[1])) {
+                Raison(ppszRaison, "a launcher section overlaps the ELF header or its tables (forged offset)");
+                return false;
+            }
+        for (size_t j = 0; j < i; ++j)
+            if (bChevauche(z.oOffset, z.nTaille, tabZones[j].oOffset, tabZones[j].nTaille)) {
+                Raison(ppszRaison, "two launcher sections overlap (forged offset)");
+                return false;
+            }
+        for (uint64_t k = 0; k < t.nNombre; ++k) {
+            stSECTION st;
+            bLitSection(pImage, t, k, &st);
+            if (st.nType == SHT_NOBITS_ || (st.oOffset == z.oOffset && st.nTaille == z.nTaille))
+                continue;
+            if (bChevauche(z.oOffset, z.nTaille, st.oOffset, st.nTaille)) {
+                Raison(ppszRaison, "a launcher section overlaps another section (forged offset)");
+                return false;
+            }
+        }
+        if (nPh == 0 || z.nTaille == 0)
+            continue;
+        if (nPhEntree < (b64 ? 56u : 32u) || !bDansImage(oPh, nPhEntree * nPh, nTaille)) {
+            Raison(ppszRaison, "the program header table lies outside the file");
+            return false;
+        }
+        bool bMappee = false;
+        for (uint64_t k = 0; k < nPh && !bMappee; ++k) {
+            const uint8_t *p = pImage + oPh + k * nPhEntree;
+            const uint64_t oSeg = b64 ? nLit64(p + 8) : nLit32(p + 4);
+            const uint64_t nAdresse = b64 ? nLit64(p + 16) : nLit32(p + 8);
+            const uint64_t nFichier = b64 ? nLit64(p + 32) : nLit32(p + 16);
+            bMappee = nLit32(p) == 1 && z.oOffset >= oSeg && z.oOffset - oSeg <= nFichier &&
+                      z.nTaille <= nFichier - (z.oOffset - oSeg) && z.nAdresse - nAdresse == z.oOffset - oSeg;
+        }
+        if (!bMappee) {
+            Raison(ppszRaison, "a launcher section is not where the loader maps it (forged offset)");
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ElfInfoExe_bTrouveSection(const uint8_t *pImage, size_t nTaille, const char *pszNom, uint64_t *poOffset,
+                               uint64_t *pnTailleSection, const char **ppszRaison)
+{
+    stSECTION st;
+    if (!bTrouveSection(pImage, nTaille, pszNom, &st, ppszRaison))
+        return false;
+    *poOffset = st.oOffset;
+    *pnTailleSection = st.nTaille;
+    return true;
 }
 
 static bool bContient(const uint8_t *pDebut, uint64_t nTaille, const char *pszTexte)
@@ -177,14 +261,16 @@ bool ElfInfoExe_bLocalise(const uint8_t *pImage, size_t nTaille, _stLOCINFOEXE *
 {
     if (!ElfInfoExe_bLitEntete(pImage, nTaille, &pstLoc->stEntete, ppszRaison))
         return false;
-    uint64_t nTailleInfo = 0, nTailleChemin = 0;
-    if (!ElfInfoExe_bTrouveSection(pImage, nTaille, TQ_SECTION_INFOEXE, &pstLoc->oInfoExe, &nTailleInfo, ppszRaison))
+    stSECTION tabZones[3];
+    if (!bTrouveSection(pImage, nTaille, TQ_SECTION_INFOEXE, &tabZones[0], ppszRaison) ||
+        !bTrouveSection(pImage, nTaille, TQ_SECTION_FILEPATH, &tabZones[1], ppszRaison) ||
+        !bTrouveSection(pImage, nTaille, TQ_SECTION_VERSION, &tabZones[2], ppszRaison))
         return false;
-    if (!ElfInfoExe_bTrouveSection(pImage, nTaille, TQ_SECTION_FILEPATH, &pstLoc->oFilePath, &nTailleChemin,
-                                   ppszRaison) ||
-        !ElfInfoExe_bTrouveSection(pImage, nTaille, TQ_SECTION_VERSION, &pstLoc->oVersion, &pstLoc->nTailleVersion,
-                                   ppszRaison))
-        return false;
+    pstLoc->oInfoExe = tabZones[0].oOffset;
+    pstLoc->oFilePath = tabZones[1].oOffset;
+    pstLoc->oVersion = tabZones[2].oOffset;
+    pstLoc->nTailleVersion = tabZones[2].nTaille;
+    const uint64_t nTailleInfo = tabZones[0].nTaille, nTailleChemin = tabZones[1].nTaille;
     if (nTailleInfo != sizeof(_stINFOEXE) || nTailleChemin != TQ_TAILLE_FILEPATH) {
         Raison(ppszRaison, "the information block has the wrong size");
         return false;
@@ -201,7 +287,7 @@ bool ElfInfoExe_bLocalise(const uint8_t *pImage, size_t nTaille, _stLOCINFOEXE *
         Raison(ppszRaison, "the version markers are missing");
         return false;
     }
-    return true;
+    return bZonesEcrivables(pImage, nTaille, tabZones, ppszRaison);
 }
 
 const char *ElfInfoExe_pszMachine(uint16_t nMachine, char *pszTampon, size_t nTailleTampon)
@@ -215,4 +301,67 @@ const char *ElfInfoExe_pszMachine(uint16_t nMachine, char *pszTampon, size_t nTa
         snprintf(pszTampon, nTailleTampon, "machine %u", static_cast<unsigned>(nMachine));
         return pszTampon;
     }
+}
+
+namespace {
+
+struct stTABLESEGMENTS {
+    bool b64;
+    uint64_t oTable, nEntree, nNombre;
+};
+
+bool bTableSegments(const uint8_t *pImage, size_t nLu, stTABLESEGMENTS *pt, const char **ppszRaison)
+{
+    _stELFENTETE stEntete;
+    if (!ElfInfoExe_bLitEntete(pImage, nLu, &stEntete, ppszRaison))
+        return false;
+    pt->b64 = stEntete.nClasse == 64;
+    pt->oTable = pt->b64 ? nLit64(pImage + 32) : nLit32(pImage + 28);
+    pt->nEntree = nLit16(pImage + (pt->b64 ? 54 : 42));
+    pt->nNombre = nLit16(pImage + (pt->b64 ? 56 : 44));
+    if (pt->nNombre == 0 || pt->oTable == 0 || pt->nEntree != (pt->b64 ? 56u : 32u)) {
+        Raison(ppszRaison, "the file has no usable program header table");
+        return false;
+    }
+    // At most 65535 entries of 56 bytes: the product cannot overflow, the sum is checked.
+    if (pt->oTable > UINT64_MAX - pt->nEntree * pt->nNombre) {
+        Raison(ppszRaison, "the program header table lies outside the file");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+uint64_t ElfInfoExe_nFinTableSegments(const uint8_t *pImage, size_t nLu, const char **ppszRaison)
+{
+    stTABLESEGMENTS t;
+    return bTableSegments(pImage, nLu, &t, ppszRaison) ? t.oTable + t.nEntree * t.nNombre : 0;
+}
+
+bool ElfInfoExe_bVerifieSegments(const uint8_t *pImage, size_t nLu, uint64_t nTailleFichier, const char **ppszRaison)
+{
+    stTABLESEGMENTS t;
+    if (!bTableSegments(pImage, nLu, &t, ppszRaison))
+        return false;
+    const uint64_t nFinTable = t.oTable + t.nEntree * t.nNombre;
+    if (nFinTable > nTailleFichier || nFinTable > nLu) {
+        Raison(ppszRaison, "truncated: the program header table lies past the end of the file");
+        return false;
+    }
+    for (uint64_t i = 0; i < t.nNombre; ++i) {
+        const uint8_t *p = pImage + t.oTable + i * t.nEntree;
+        const uint64_t oSegment = t.b64 ? nLit64(p + 8) : nLit32(p + 4);
+        const uint64_t nFichier = t.b64 ? nLit64(p + 32) : nLit32(p + 16);
+        const uint64_t nMemoire = t.b64 ? nLit64(p + 40) : nLit32(p + 20);
+        if (nFichier > 0 && !(oSegment <= nTailleFichier && nFichier <= nTailleFichier - oSegment)) {
+            Raison(ppszRaison, "truncated: a segment lies past the end of the file");
+            return false;
+        }
+        if (nLit32(p) == 1 && nFichier > nMemoire) { // PT_LOAD
+            Raison(ppszRaison, "a loadable segment holds more file bytes than memory");
+            return false;
+        }
+    }
+    return true;
 }

@@ -35,3 +35,12 @@ bool ElfInfoExe_bLocalise(const uint8_t *pImage, size_t nTaille, _stLOCINFOEXE *
                           const char **ppszRaison = nullptr);
 // Human name of an ELF machine number ("x86-64", "i386" or "machine N").
 const char *ElfInfoExe_pszMachine(uint16_t nMachine, char *pszTampon, size_t nTailleTampon);
+
+// Where the program header table ends in the file, from the ELF header in the first
+// nLu bytes; 0 when they are not a little-endian ELF header (*ppszRaison says why).
+uint64_t ElfInfoExe_nFinTableSegments(const uint8_t *pImage, size_t nLu, const char **ppszRaison = nullptr);
+// Whether the system loader can map the file without reading past its end: the
+// program header table and every segment's file bytes lie inside nTailleFichier.
+// pImage holds the file's first nLu bytes, the program header table among them.
+bool ElfInfoExe_bVerifieSegments(const uint8_t *pImage, size_t nLu, uint64_t nTailleFichier,
+                                 const char **ppszRaison = nullptr);

@@ -1,9 +1,15 @@
 #include "launcher/ParametreExecution.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "files/DiskFile.h"
+#include "files/LectureSure.h"
+#include "launcher/Confiance.h"
 #include "platform/WinApi.h"
 #include "strings/STR.h"
 
@@ -26,11 +32,44 @@ void CParametreExecution::Initialise(const char *pszExecutable)
     CDiskFile::ChangeExtension(m_szNomPhysiqueComplet, 260, ".TX");
     CDiskFile::SplitPath(pszExecutable, nullptr, m_szNomStandardApplication, nullptr);
     STR_nMapStringEx(7, m_szNomApplication, 260, m_szNomStandardApplication, -1, 1);
+    m_nProprietaire = Confiance_uidProprietaire(pszExecutable);
+}
+
+bool CParametreExecution::bLitTexte(std::string *psTexte, std::string *psRaison) const
+{
+    psTexte->clear();
+    if (psRaison)
+        psRaison->clear();
+    if (m_szNomPhysiqueComplet[0] == '\0')
+        return false;
+    // A FIFO, a device or a locked file answers at once: nothing waits.
+    std::string sRaison;
+    struct stat st = {};
+    int nFd = LectureSure_nOuvre(m_szNomPhysiqueComplet, &st, &sRaison);
+    if (nFd < 0 && st.st_mode == 0)
+        return false; // nothing that opens: absent
+    if (nFd >= 0 && st.st_size > knTailleMax)
+        sRaison = "larger than " + std::to_string(knTailleMax) + " bytes";
+    else if (nFd >= 0 && Confiance_bActive())
+        Confiance_bVerifie(m_szNomPhysiqueComplet, m_nProprietaire, nFd, &sRaison);
+    if (nFd >= 0 && sRaison.empty())
+        LectureSure_bLitTout(nFd, static_cast<size_t>(knTailleMax), psTexte, &sRaison);
+    if (nFd >= 0)
+        close(nFd);
+    if (sRaison.empty())
+        return true;
+    psTexte->clear();
+    Confiance_SignaleRefus(m_szNomPhysiqueComplet, sRaison);
+    if (psRaison)
+        *psRaison = sRaison;
+    return false;
 }
 
 bool CParametreExecution::bDisponible()
 {
-    return m_szNomPhysiqueComplet[0] != '\0' && CDiskFile::bIsAFile(m_szNomPhysiqueComplet);
+    // A refused file is no file.
+    std::string sTexte;
+    return bLitTexte(&sTexte);
 }
 
 // The section-less forms go through the virtual table so that overrides apply.
@@ -44,8 +83,11 @@ int CParametreExecution::nLitChaineSection(const char *pszSection, const char *p
 {
     if (m_szNomPhysiqueComplet[0] == '\0' || nTaille < 0)
         return 0;
-    return static_cast<int>(GetPrivateProfileString(pszSection, pszCle, pszDefaut, pszSortie,
-                                                    static_cast<DWORD>(nTaille), m_szNomPhysiqueComplet));
+    // A refused file reads as an absent one.
+    std::string sTexte;
+    bLitTexte(&sTexte);
+    return static_cast<int>(
+        GetPrivateProfileStringFromText(pszSection, pszCle, pszDefaut, pszSortie, static_cast<DWORD>(nTaille), sTexte));
 }
 
 int CParametreExecution::nLitEntier(const char *pszCle, int nDefaut)
@@ -57,7 +99,9 @@ int CParametreExecution::nLitEntierSection(const char *pszSection, const char *p
 {
     if (m_szNomPhysiqueComplet[0] == '\0')
         return 0;
-    return GetPrivateProfileInt(pszSection, pszCle, nDefaut, m_szNomPhysiqueComplet);
+    std::string sTexte;
+    bLitTexte(&sTexte);
+    return GetPrivateProfileIntFromText(pszSection, pszCle, nDefaut, sTexte);
 }
 
 int CParametreExecution::nLitChaineML(const char *pszCle1, const char *pszCle2, const char *pszDefaut,

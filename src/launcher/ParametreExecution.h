@@ -3,6 +3,10 @@
 // contract with the engine: never reorder or insert.
 #pragma once
 
+#include <sys/types.h>
+
+#include <string>
+
 // Version interface shared by the objects handed to the engine.
 class IStdVersion {
 public:
@@ -82,9 +86,20 @@ public:
     // Declared after every slot so that it does not shift them.
     virtual ~CParametreExecution() = default;
 
+    // The parameter file's text, when it may be read: a regular file of at most 1 MiB
+    // (opened without waiting on a FIFO or a lock) and, under root, a trusted one.
+    // False when it is absent or refused; a refusal is shown once, with its reason,
+    // in *psRaison when given.
+    bool bLitTexte(std::string *psTexte, std::string *psRaison = nullptr) const;
+
+    // Largest parameter file read.
+    static const long knTailleMax = 1L << 20;
+
 private:
     char m_szNomPhysiqueComplet[261];
     char m_szNomStandardApplication[261];
     char m_szNomApplication[261];
     char m_szCleCryptage[261];
+    // Owner of the executable: besides root, the one user whose parameter file is trusted.
+    uid_t m_nProprietaire = 0;
 };

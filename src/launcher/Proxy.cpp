@@ -10,6 +10,7 @@
 #include <string>
 
 #include "files/DiskFile.h"
+#include "launcher/Confiance.h"
 #include "launcher/TQExternSymbole.h"
 #include "platform/WinApi.h"
 
@@ -41,7 +42,24 @@ HINSTANCE hOuvre(const char *pszRepertoire, const char *pszNom, CXError *pclErre
         _AddErreurChargement(pclErreur, "path too long", sChemin.c_str());
         return nullptr;
     }
-    HINSTANCE h = dlopen(szChemin, RTLD_NOW);
+    // Admitted first: its headers fit the file and, under root, nobody else can write it.
+    char szExe[MAX_PATH + 1] = "";
+    GetModuleFileName(nullptr, szExe, MAX_PATH);
+    std::string sChargement, sRaison;
+    bool bEtranger = false;
+    if (!Confiance_bAdmetBibliotheque(szChemin, Confiance_uidProprietaire(szExe), &sChargement, &sRaison,
+                                      &bEtranger)) {
+        // A missing file keeps the loader's own words.
+        if (access(szChemin, F_OK) != 0 || bEtranger) {
+            HINSTANCE h = dlopen(szChemin, RTLD_NOW);
+            if (!h)
+                _AddErreurChargement(pclErreur, dlerror(), szChemin);
+            return h;
+        }
+        _AddErreurChargement(pclErreur, ("refused: " + sRaison).c_str(), szChemin);
+        return nullptr;
+    }
+    HINSTANCE h = dlopen(sChargement.c_str(), RTLD_NOW);
     if (!h)
         _AddErreurChargement(pclErreur, dlerror(), szChemin);
     return h;

@@ -2,12 +2,17 @@
 #include "launcher/RechercheVM.h"
 
 #include <dlfcn.h>
+#include <glob.h>
 #include <strings.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "files/DiskFile.h"
+#include "launcher/Confiance.h"
 #include "launcher/TQVMContrat.h"
 #include "platform/WinApi.h"
 
@@ -69,6 +74,107 @@ static CTString czRepertoire(const char *pszChemin)
     return CTString(szRep);
 }
 
+// The path the final open takes: the candidate a stage admitted (its real path under
+// root). Empty until a stage finds one.
+static std::string gsChargement;
+
+// The admission of a candidate; a refused one is shown and the search goes on. A
+// library of another class is passed over silently by the loader's walk.
+static bool bAdmis(const char *pszChemin, bool bSilencieuxSiEtranger = false)
+{
+    char szExe[4097] = "";
+    GetModuleFileName(nullptr, szExe, sizeof(szExe));
+    std::string sChargement, sRaison;
+    bool bEtranger = false;
+    if (Confiance_bAdmetBibliotheque(pszChemin, Confiance_uidProprietaire(szExe), &sChargement, &sRaison,
+                                     &bEtranger)) {
+        gsChargement = sChargement;
+        return true;
+    }
+    if (bEtranger && !bSilencieuxSiEtranger) {
+        // Found, as a stage finds a file: the open then fails with the loader's words.
+        gsChargement = pszChemin;
+        return true;
+    }
+    if (!bEtranger)
+        Confiance_SignaleRefus(pszChemin, sRaison);
+    return false;
+}
+
+// Directories of /etc/ld.so.conf and the files it includes, in order.
+static void LitConfChargeur(const std::string &sFichier, int nProfondeur, std::vector<std::string> *ptab)
+{
+    std::ifstream clFichier(sFichier);
+    std::string sLigne;
+    while (nProfondeur < 4 && clFichier && std::getline(clFichier, sLigne)) {
+        sLigne = sLigne.substr(0, sLigne.find('#'));
+        size_t nDebut = sLigne.find_first_not_of(" \t");
+        if (nDebut == std::string::npos)
+            continue;
+        size_t nFin = sLigne.find_last_not_of(" \t\r");
+        sLigne = sLigne.substr(nDebut, nFin - nDebut + 1);
+        if (sLigne.compare(0, 8, "include ") != 0) {
+            ptab->push_back(sLigne);
+            continue;
+        }
+        std::string sMotif = sLigne.substr(sLigne.find_first_not_of(" \t", 8));
+        if (sMotif[0] != '/')
+            sMotif = sFichier.substr(0, sFichier.rfind('/') + 1) + sMotif;
+        glob_t stGlob;
+        if (glob(sMotif.c_str(), 0, nullptr, &stGlob) == 0)
+            for (size_t i = 0; i < stGlob.gl_pathc; ++i)
+                LitConfChargeur(stGlob.gl_pathv[i], nProfondeur + 1, ptab);
+        globfree(&stGlob);
+    }
+}
+
+std::vector<std::string> RechercheVM_tabRepertoiresChargeur(int nClasse)
+{
+    std::vector<std::string> tab;
+    const char *pszLd = getenv("LD_LIBRARY_PATH");
+    if (pszLd && *pszLd) {
+        const std::string s = pszLd;
+        size_t nDebut = 0;
+        for (;;) {
+            size_t nFin = s.find_first_of(":;", nDebut);
+            std::string sRep = s.substr(nDebut, nFin == std::string::npos ? std::string::npos : nFin - nDebut);
+            tab.push_back(sRep.empty() ? "." : sRep);
+            if (nFin == std::string::npos)
+                break;
+            nDebut = nFin + 1;
+        }
+    }
+    LitConfChargeur("/etc/ld.so.conf", 0, &tab);
+    const std::string sTriplet = nClasse == 64 ? "x86_64-linux-gnu" : "i386-linux-gnu";
+    const std::string sSuffixe = nClasse == 64 ? "64" : "32";
+    for (const std::string &sRep : {"/lib/" + sTriplet, "/usr/lib/" + sTriplet, "/lib" + sSuffixe,
+                                    "/usr/lib" + sSuffixe, std::string("/lib"), std::string("/usr/lib")})
+        tab.push_back(sRep);
+    return tab;
+}
+
+// Under root the loader's own search is never handed a bare name, since it would map
+// whatever it meets first: its directories are walked here and the first admitted
+// library is taken by its full path. A name with a slash is a path, as for the loader.
+static bool bTrouveCommeLeChargeur(const char *pszNomVM)
+{
+    std::vector<std::string> tabReps = {std::string()};
+    if (!strchr(pszNomVM, '/'))
+        tabReps = RechercheVM_tabRepertoiresChargeur(sizeof(void *) == 8 ? 64 : 32);
+    for (const std::string &sRep : tabReps) {
+        CTString clChemin(sRep.c_str());
+        if (!sRep.empty())
+            CDiskFile::DirectoryWithEndSlash(clChemin);
+        clChemin.Add(pszNomVM);
+        if (CDiskFile::bIsAFile(clChemin.pszGet()) && bAdmis(clChemin.pszGet(), true)) {
+            g_stRechercheFw.clRepFramework = czRepertoire(clChemin.pszGet());
+            g_nModeFramework = 1;
+            return true;
+        }
+    }
+    return false;
+}
+
 CTString _czCheminCompletVM(const char *pszNomVM)
 {
     CTString clChemin(g_stRechercheFw.clRepFramework);
@@ -77,11 +183,24 @@ CTString _czCheminCompletVM(const char *pszNomVM)
     return clChemin;
 }
 
+CTString RechercheVM_czCheminExplicite(const char *pszValeur)
+{
+    if (!pszValeur || !*pszValeur || *pszValeur == '/' || *pszValeur == '\\')
+        return CTString(pszValeur);
+    CTString clChemin(g_stRechercheFw.clRepExe);
+    if (clChemin.bEstVide())
+        return CTString(); // no directory to take it from: no explicit path
+    CDiskFile::DirectoryWithEndSlash(clChemin);
+    clChemin.Add(pszValeur);
+    return clChemin;
+}
+
 HINSTANCE _hTrouveEtChargeVM_Prioritaire(const char *pszCheminExplicite)
 {
-    if (!pszCheminExplicite || !*pszCheminExplicite || !CDiskFile::bIsAFile(pszCheminExplicite))
+    if (!pszCheminExplicite || !*pszCheminExplicite || !CDiskFile::bIsAFile(pszCheminExplicite) ||
+        !bAdmis(pszCheminExplicite))
         return nullptr;
-    HINSTANCE hLibrairie = dlopen(pszCheminExplicite, RTLD_NOW);
+    HINSTANCE hLibrairie = dlopen(gsChargement.c_str(), RTLD_NOW);
     if (!hLibrairie)
         return nullptr;
     g_stRechercheFw.clRepFramework = czRepertoire(pszCheminExplicite);
@@ -98,7 +217,7 @@ static bool bTrouveDans(const char *pszRepertoire, const char *pszNomVM, int32_t
     CDiskFile::DirectoryWithEndSlash(clRep);
     CTString clChemin(clRep);
     clChemin.Add(pszNomVM);
-    if (!CDiskFile::bIsAFile(clChemin.pszGet()))
+    if (!CDiskFile::bIsAFile(clChemin.pszGet()) || !bAdmis(clChemin.pszGet()))
         return false;
     g_stRechercheFw.clRepFramework = clRep;
     g_nModeFramework = nMode;
@@ -127,6 +246,8 @@ bool _bTrouveVM_3_FrameworkDev(const char *pszNomVM)
 
 HINSTANCE _hTrouveEtChargeVM_4_DansLePath(const char *pszNomVM)
 {
+    if (Confiance_bActive())
+        return bTrouveCommeLeChargeur(pszNomVM) ? dlopen(gsChargement.c_str(), RTLD_NOW) : nullptr;
     HINSTANCE hLibrairie = dlopen(pszNomVM, RTLD_NOW);
     if (!hLibrairie)
         return nullptr;
@@ -157,6 +278,7 @@ HINSTANCE hTrouveEtChargeVM(const char *pszNomVM, const char *pszCheminExplicite
 {
     g_stRechercheFw.clRepFramework.Vide();
     g_stRechercheFw.bCheminExplicite = 0;
+    gsChargement.clear();
     HINSTANCE hLibrairie = _hTrouveEtChargeVM_Prioritaire(pszCheminExplicite);
     if (!hLibrairie) {
         if (!pszNomVM || !*pszNomVM)
@@ -168,7 +290,12 @@ HINSTANCE hTrouveEtChargeVM(const char *pszNomVM, const char *pszCheminExplicite
                 !_bTrouveVM_3_FrameworkDev(pszNomVM))
                 hSonde = _hTrouveEtChargeVM_4_DansLePath(pszNomVM);
         }
-        hLibrairie = dlopen(_czCheminCompletVM(pszNomVM).pszGet(), RTLD_NOW);
+        if (gsChargement.empty() && Confiance_bActive() && !bTrouveCommeLeChargeur(pszNomVM))
+            return nullptr;
+        // A stage's admitted candidate is opened as checked; after the loader's probe
+        // the full name is the library it picked.
+        hLibrairie = dlopen(gsChargement.empty() ? _czCheminCompletVM(pszNomVM).pszGet() : gsChargement.c_str(),
+                            RTLD_NOW);
         // The probe of the loader's search only served to learn the directory: release
         // it so that closing the engine really unloads it.
         if (hSonde)

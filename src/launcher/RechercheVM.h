@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "launcher/InfoExe.h"
 #include "platform/WinTypes.h"
@@ -44,6 +46,10 @@ _stRECHERCHEFW *pstRechercheFramework();
 // Row of the component table for a component number, or null.
 const _stSTDCOMPO *pstGetStdDesc(int nComposante);
 
+// The explicit engine path of the runtime parameters: a relative one is taken from
+// the executable's directory, never from the caller's current directory.
+CTString RechercheVM_czCheminExplicite(const char *pszValeur);
+
 // Finds, opens (immediate binding) and initialises the engine library; null if none.
 HINSTANCE hTrouveEtChargeVM(const char *pszNomVM, const char *pszCheminExplicite);
 
@@ -53,6 +59,9 @@ bool _bTrouveVM_2_FrameworkCommun(const char *pszNomVM);
 bool _bTrouveVM_3_FrameworkDev(const char *pszNomVM);
 HINSTANCE _hTrouveEtChargeVM_4_DansLePath(const char *pszNomVM);
 CTString _czCheminCompletVM(const char *pszNomVM);
+// The directories the system loader searches for a bare name, in its order, for a
+// launcher of that ELF class: LD_LIBRARY_PATH, /etc/ld.so.conf, the default ones.
+std::vector<std::string> RechercheVM_tabRepertoiresChargeur(int nClasse);
 bool _bInitLib(HINSTANCE hLibrairie);
 
 bool bConstruitCheminFrameworkCommun(char *pszSortie, unsigned int nTaille, const char *pszNomVM);

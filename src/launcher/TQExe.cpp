@@ -130,7 +130,7 @@ bool CTQExe::_bInitFramework(int *pnExitCode)
     char szCheminVM[gnTailleCheminVM] = "";
     clParametres.nLitChaineSection("FRAMEWORK", "VMPATH", "", szCheminVM, gnTailleCheminVM);
 
-    m_hRuntime = hTrouveEtChargeVM(m_stInfoExe.szNomVM, szCheminVM);
+    m_hRuntime = hTrouveEtChargeVM(m_stInfoExe.szNomVM, RechercheVM_czCheminExplicite(szCheminVM).pszGet());
     if (!m_hRuntime) {
         _vAfficheErreur(gszMessageVMIntrouvable);
         *pnExitCode = -1;

@@ -25,6 +25,10 @@ bool bGetHomeDirectory(std::string *pclHome);
 DWORD GetPrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault, LPSTR pszBuffer,
                               DWORD nSize, LPCSTR pszFileName);
 int GetPrivateProfileInt(LPCSTR pszSection, LPCSTR pszKey, int nDefault, LPCSTR pszFileName);
+// The same read on a profile file's text already in memory.
+DWORD GetPrivateProfileStringFromText(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault, LPSTR pszBuffer,
+                                      DWORD nSize, const std::string &clText);
+int GetPrivateProfileIntFromText(LPCSTR pszSection, LPCSTR pszKey, int nDefault, const std::string &clText);
 // Writes or replaces a key line; a null value removes the key, a null key the section.
 // Relative names are relative to the current directory. False if the file cannot be opened.
 BOOL WritePrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue, LPCSTR pszFileName);

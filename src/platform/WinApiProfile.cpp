@@ -330,41 +330,72 @@ bool bGetORMCONFPath(char *pszPath)
     return true;
 }
 
-DWORD GetPrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault, LPSTR pszBuffer, DWORD nSize,
-                              LPCSTR pszFileName)
+// Reads from an open profile (closed here, which releases any lock), or answers the default.
+static DWORD ReadOrDefault(FILE *pFile, LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault, LPSTR pszBuffer,
+                           DWORD nSize)
 {
-    if (pszFileName != nullptr) {
-        char szPath[knPathMax + 1];
-        FILE *pFile = bReadPathOf(pszFileName, szPath) ? fopen(szPath, "r") : nullptr;
-        if (pFile != nullptr) {
-            LockWhole(fileno(pFile), F_RDLCK);
-            if (pszBuffer != nullptr && nSize != 0)
-                pszBuffer[0] = '\0';
-            bool bFound = ReadProfile(pFile, pszSection, pszKey, pszBuffer, nSize);
-            fclose(pFile);  // closing releases the lock
-            if (bFound)
-                return pszBuffer != nullptr && nSize != 0 ? static_cast<DWORD>(strlen(pszBuffer)) : 0;
-        }
+    if (pFile != nullptr) {
+        if (pszBuffer != nullptr && nSize != 0)
+            pszBuffer[0] = '\0';
+        bool bFound = ReadProfile(pFile, pszSection, pszKey, pszBuffer, nSize);
+        fclose(pFile);
+        if (bFound)
+            return pszBuffer != nullptr && nSize != 0 ? static_cast<DWORD>(strlen(pszBuffer)) : 0;
     }
     if (pszDefault == nullptr)
         return 0;
     return CopyCut(pszBuffer, nSize, pszDefault, strlen(pszDefault));
 }
 
-int GetPrivateProfileInt(LPCSTR pszSection, LPCSTR pszKey, int nDefault, LPCSTR pszFileName)
+DWORD GetPrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault, LPSTR pszBuffer, DWORD nSize,
+                              LPCSTR pszFileName)
+{
+    FILE *pFile = nullptr;
+    if (pszFileName != nullptr) {
+        char szPath[knPathMax + 1];
+        pFile = bReadPathOf(pszFileName, szPath) ? fopen(szPath, "r") : nullptr;
+        if (pFile != nullptr)
+            LockWhole(fileno(pFile), F_RDLCK);
+    }
+    return ReadOrDefault(pFile, pszSection, pszKey, pszDefault, pszBuffer, nSize);
+}
+
+DWORD GetPrivateProfileStringFromText(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszDefault, LPSTR pszBuffer,
+                                      DWORD nSize, const std::string &clText)
+{
+    FILE *pFile = clText.empty() ? nullptr : fmemopen(const_cast<char *>(clText.data()), clText.size(), "r");
+    return ReadOrDefault(pFile, pszSection, pszKey, pszDefault, pszBuffer, nSize);
+}
+
+// The integer a read gives with its default as text, as atoi reads it, without its
+// undefined result on overflow.
+template <typename LIT> static int IntOf(int nDefault, LIT fnLit)
 {
     char szDefault[20];
     char szValue[20];
     snprintf(szDefault, sizeof szDefault, "%d", nDefault);
     szValue[0] = '\0';
-    GetPrivateProfileString(pszSection, pszKey, szDefault, szValue, sizeof szValue, pszFileName);
-    // atoi's reading, without its undefined result on overflow.
+    fnLit(szDefault, szValue, static_cast<DWORD>(sizeof szValue));
     long nValue = strtol(szValue, nullptr, 10);
     if (nValue > INT_MAX)
         return INT_MAX;
     if (nValue < INT_MIN)
         return INT_MIN;
     return static_cast<int>(nValue);
+}
+
+int GetPrivateProfileInt(LPCSTR pszSection, LPCSTR pszKey, int nDefault, LPCSTR pszFileName)
+{
+    return IntOf(nDefault, [&](const char *pszDefault, char *pszValue, DWORD nSize) {
+        GetPrivateProfileString(pszSection, pszKey, pszDefault, pszValue, nSize, pszFileName);
+    });
+}
+
+int GetPrivateProfileIntFromText(LPCSTR pszSection, LPCSTR pszKey, int nDefault, const std::string &clText)
+{
+    return IntOf(nDefault, [&](const char *pszDefault, char *pszValue, DWORD nSize) {
+        GetPrivateProfileStringFromText(pszSection, pszKey, pszDefault, pszValue, nSize, clText);
+    });
 }
 
 BOOL WritePrivateProfileString(LPCSTR pszSection, LPCSTR pszKey, LPCSTR pszValue, LPCSTR pszFileName)

@@ -3,12 +3,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -69,7 +71,7 @@ static std::vector<char *> tabPointeurs(std::vector<std::string> &tab)
 }
 
 stRESULTATPROCESSUS Execute(const std::vector<std::string> &tabArgv, const std::vector<std::string> &tabEnv,
-                            const std::string &sRepertoire)
+                            const std::string &sRepertoire, int nDelaiMs)
 {
     stRESULTATPROCESSUS stResultat;
     if (tabArgv.empty())
@@ -107,8 +109,24 @@ stRESULTATPROCESSUS Execute(const std::vector<std::string> &tabArgv, const std::
     struct pollfd tabPoll[2] = {{tubeSortie[0], POLLIN, 0}, {tubeErreur[0], POLLIN, 0}};
     std::string *tabCible[2] = {&stResultat.sSortie, &stResultat.sErreur};
     int nOuverts = 2;
+    const auto tFin = std::chrono::steady_clock::now() + std::chrono::milliseconds(nDelaiMs);
+    bool bTue = false;
     while (nOuverts > 0) {
-        if (poll(tabPoll, 2, -1) < 0) {
+        int nAttente = -1;
+        if (nDelaiMs > 0 && !bTue) {
+            auto nReste = std::chrono::duration_cast<std::chrono::milliseconds>(tFin - std::chrono::steady_clock::now());
+            if (nReste.count() <= 0) {
+                // Out of time: the child goes, and its pipes close with it.
+                kill(pid, SIGKILL);
+                bTue = true;
+            } else {
+                nAttente = static_cast<int>(nReste.count());
+            }
+        }
+        int nPret = poll(tabPoll, 2, nAttente);
+        if (nPret == 0)
+            continue;
+        if (nPret < 0) {
             if (errno == EINTR)
                 continue;
             break;

@@ -33,9 +33,10 @@ struct stRESULTATPROCESSUS {
 // Runs argv[0] (a path, no PATH search; a relative one is taken from sRepertoire when
 // that is given) with argv, in sRepertoire when not empty.
 // The environment is the test's own, changed by tabEnv: "NAME=VALUE" sets a variable,
-// "NAME" alone removes it. Standard input is /dev/null.
+// "NAME" alone removes it. Standard input is /dev/null. With nDelaiMs > 0 a child
+// still running after that long is killed (status 128 + 9).
 stRESULTATPROCESSUS Execute(const std::vector<std::string> &tabArgv, const std::vector<std::string> &tabEnv = {},
-                            const std::string &sRepertoire = std::string());
+                            const std::string &sRepertoire = std::string(), int nDelaiMs = 0);
 
 // Path of a built program or library: TQ_BIN_DIR/sNom.
 std::string sBin(const std::string &sNom);

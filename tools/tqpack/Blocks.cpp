@@ -22,6 +22,12 @@ uint64_t qwMax(uint64_t a, uint64_t b)
     return a > b ? a : b;
 }
 
+// a + b, or the largest value when the sum passes it: forged offsets never wrap.
+uint64_t qwSomme(uint64_t a, uint64_t b)
+{
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
+
 } // namespace
 
 uint64_t qwFinImageElf(const uint8_t *p, size_t n)
@@ -39,21 +45,23 @@ uint64_t qwFinImageElf(const uint8_t *p, size_t n)
     const uint64_t nPhTaille = qwLit(p + (b64 ? 54 : 42), 2), nPh = qwLit(p + (b64 ? 56 : 44), 2);
     const uint64_t nShTaille = qwLit(p + (b64 ? 58 : 46), 2), nSh = qwLit(p + (b64 ? 60 : 48), 2);
     uint64_t oFin = b64 ? 64 : 52;
-    oFin = qwMax(oFin, oPh + nPh * nPhTaille);
-    oFin = qwMax(oFin, oSh + nSh * nShTaille);
-    for (uint64_t i = 0; i < nPh && oPh + (i + 1) * nPhTaille <= n; ++i) {
+    oFin = qwMax(oFin, qwSomme(oPh, nPh * nPhTaille));
+    oFin = qwMax(oFin, qwSomme(oSh, nSh * nShTaille));
+    // Entries shorter than their class's are not read: their fields would lie past them.
+    const uint64_t nPhMin = b64 ? 56 : 32, nShMin = b64 ? 64 : 40;
+    for (uint64_t i = 0; nPhTaille >= nPhMin && i < nPh && qwSomme(oPh, (i + 1) * nPhTaille) <= n; ++i) {
         const uint8_t *e = p + oPh + i * nPhTaille;
         uint64_t oOff = b64 ? qwLit(e + 8, 8) : qwLit(e + 4, 4);
         uint64_t nTaille = b64 ? qwLit(e + 32, 8) : qwLit(e + 16, 4);
-        oFin = qwMax(oFin, oOff + nTaille);
+        oFin = qwMax(oFin, qwSomme(oOff, nTaille));
     }
-    for (uint64_t i = 0; i < nSh && oSh + (i + 1) * nShTaille <= n; ++i) {
+    for (uint64_t i = 0; nShTaille >= nShMin && i < nSh && qwSomme(oSh, (i + 1) * nShTaille) <= n; ++i) {
         const uint8_t *e = p + oSh + i * nShTaille;
         if (qwLit(e + 4, 4) == 8) // SHT_NOBITS: no bytes in the file
             continue;
         uint64_t oOff = b64 ? qwLit(e + 24, 8) : qwLit(e + 16, 4);
         uint64_t nTaille = b64 ? qwLit(e + 32, 8) : qwLit(e + 20, 4);
-        oFin = qwMax(oFin, oOff + nTaille);
+        oFin = qwMax(oFin, qwSomme(oOff, nTaille));
     }
     return oFin;
 }

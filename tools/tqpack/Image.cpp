@@ -8,20 +8,26 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+
+#include "files/FichierTemporaire.h"
+#include "files/LectureSure.h"
 
 bool bLitFichierEntier(const std::string &sChemin, std::vector<uint8_t> *ptab, std::string *psErreur)
 {
-    std::ifstream clFichier(sChemin, std::ios::binary);
-    if (!clFichier) {
-        *psErreur = sChemin + ": " + strerror(errno);
+    // A FIFO, a device or a directory is answered at once with one line.
+    struct stat st;
+    std::string sRaison, sTexte;
+    int nFd = LectureSure_nOuvre(sChemin.c_str(), &st, &sRaison);
+    if (nFd >= 0) {
+        sTexte.reserve(static_cast<size_t>(st.st_size));
+        LectureSure_bLitTout(nFd, SIZE_MAX, &sTexte, &sRaison);
+        close(nFd);
+    }
+    if (!sRaison.empty()) {
+        *psErreur = sChemin + ": " + sRaison;
         return false;
     }
-    ptab->assign(std::istreambuf_iterator<char>(clFichier), std::istreambuf_iterator<char>());
-    if (clFichier.bad()) {
-        *psErreur = sChemin + ": read error";
-        return false;
-    }
+    ptab->assign(sTexte.begin(), sTexte.end());
     return true;
 }
 
@@ -96,39 +102,7 @@ std::string sChamp(const char *pszChamp, size_t nTaille)
 bool bEcritImageAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, unsigned nMode,
                          std::string *psErreur)
 {
-    std::string sModele = sSortie + ".tqpack.XXXXXX";
-    std::vector<char> tabNom(sModele.begin(), sModele.end());
-    tabNom.push_back('\0');
-    int fd = mkstemp(tabNom.data());
-    if (fd < 0) {
-        *psErreur = sSortie + ": cannot create a temporary file beside it: " + strerror(errno);
-        return false;
-    }
-    bool bOk = true;
-    size_t nEcrit = 0;
-    while (bOk && nEcrit < tab.size()) {
-        ssize_t n = write(fd, tab.data() + nEcrit, tab.size() - nEcrit);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            bOk = false;
-        else
-            nEcrit += static_cast<size_t>(n);
-    }
-    if (bOk)
-        bOk = fchmod(fd, static_cast<mode_t>(nMode)) == 0 && fsync(fd) == 0;
-    int nErreurSysteme = errno;
-    if (close(fd) != 0 && bOk) {
-        bOk = false;
-        nErreurSysteme = errno;
-    }
-    if (bOk && rename(tabNom.data(), sSortie.c_str()) != 0) {
-        bOk = false;
-        nErreurSysteme = errno;
-    }
-    if (!bOk) {
-        unlink(tabNom.data());
-        *psErreur = sSortie + ": " + strerror(nErreurSysteme);
-    }
-    return bOk;
+    CFichierTemporaire clTemporaire;
+    return clTemporaire.bCree(sSortie, ".tqpack.", psErreur) && clTemporaire.bEcrit(tab.data(), tab.size(), psErreur) &&
+           clTemporaire.bRemplace(nMode, psErreur);
 }

@@ -13,6 +13,7 @@
 #include "Commands.h"
 #include "Image.h"
 #include "files/DiskFile.h"
+#include "launcher/Confiance.h"
 #include "launcher/ParametreExecution.h"
 #include "launcher/RechercheVM.h"
 
@@ -22,9 +23,10 @@ static const char gszAideInspect[] =
     "Prints the values the launcher EXE reads (information block, data directory,\n"
     "version markers), its runtime parameter file with FRAMEWORK/VMPATH, and the engine\n"
     "search it would make: each candidate path, whether it exists, whether its ELF class\n"
-    "and machine match the launcher's, and the outcome. The system loader's stage is\n"
-    "shown with LD_LIBRARY_PATH as set for this command and the default directories\n"
-    "(the loader's cache is not read).\n";
+    "and machine match the launcher's, whether the launcher admits it (headers inside\n"
+    "the file; run as root, the same trust rule as the launcher under root), and the\n"
+    "outcome. The system loader's stage is shown with LD_LIBRARY_PATH as set for this\n"
+    "command, the directories of /etc/ld.so.conf and the default ones.\n";
 
 namespace {
 
@@ -36,11 +38,12 @@ std::string sCite(const std::string &s)
 // What is at a candidate path, as far as the launcher's dlopen is concerned.
 struct stCANDIDAT {
     bool bFichier = false;   // exists as a regular file
-    bool bChargeable = false; // an ELF file of the launcher's class and machine
+    bool bChargeable = false; // an ELF file of the launcher's class and machine, admitted
+    bool bRefuse = false;     // refused by the launcher's admission: the search goes on
     std::string sEtat;
 };
 
-stCANDIDAT stExamine(const std::string &sChemin, const _stELFENTETE &stLanceur)
+stCANDIDAT stExamine(const std::string &sChemin, const _stELFENTETE &stLanceur, uid_t nProprietaire)
 {
     stCANDIDAT st;
     struct stat stInfo;
@@ -53,21 +56,27 @@ stCANDIDAT stExamine(const std::string &sChemin, const _stELFENTETE &stLanceur)
         return st;
     }
     st.bFichier = true;
-    std::vector<uint8_t> tab;
-    std::string sErreur;
+    // The launcher's own admission, with this launcher's class and machine.
+    std::string sChargement, sRaison;
+    bool bEtranger = false;
+    if (Confiance_bAdmetBibliotheque(sChemin.c_str(), nProprietaire, &sChargement, &sRaison, &bEtranger,
+                                     stLanceur.nClasse, stLanceur.nMachine)) {
+        st.bChargeable = true;
+        st.sEtat = "exists, " + sDecritElf(stLanceur) + ", matches the launcher";
+        return st;
+    }
+    std::vector<uint8_t> tab(64);
     _stELFENTETE stEntete;
-    if (!bLitFichierEntier(sChemin, &tab, &sErreur)) {
-        st.sEtat = "exists, unreadable";
-        return st;
-    }
-    if (!ElfInfoExe_bLitEntete(tab.data(), tab.size(), &stEntete)) {
-        st.sEtat = "exists, not an ELF file: cannot be loaded";
-        return st;
-    }
-    st.bChargeable = stEntete.nClasse == stLanceur.nClasse && stEntete.nMachine == stLanceur.nMachine;
-    st.sEtat = "exists, " + sDecritElf(stEntete) +
-               (st.bChargeable ? ", matches the launcher"
-                               : " but the launcher is " + sDecritElf(stLanceur) + ": cannot be loaded");
+    FILE *pFichier = bEtranger ? fopen(sChemin.c_str(), "rb") : nullptr;
+    if (pFichier && fread(tab.data(), 1, tab.size(), pFichier) == tab.size() &&
+        ElfInfoExe_bLitEntete(tab.data(), tab.size(), &stEntete))
+        st.sEtat = "exists, " + sDecritElf(stEntete) + " but the launcher is " + sDecritElf(stLanceur) +
+                   ": cannot be loaded";
+    else
+        st.sEtat = "refused: " + sRaison;
+    if (pFichier)
+        fclose(pFichier);
+    st.bRefuse = !bEtranger;
     return st;
 }
 
@@ -85,33 +94,15 @@ std::string sAvecSlash(std::string s)
 }
 
 // The system loader's search for a bare name; answers the path it would pick.
-std::string sRechercheChargeur(const char *pszEtape, const std::string &sNom, const _stELFENTETE &stLanceur)
+std::string sRechercheChargeur(const char *pszEtape, const std::string &sNom, const _stELFENTETE &stLanceur,
+                               uid_t nProprietaire)
 {
-    std::vector<std::string> tabReps;
     const char *pszLd = getenv("LD_LIBRARY_PATH");
-    if (pszLd && *pszLd) {
-        std::string s = pszLd;
-        size_t nDebut = 0;
-        while (nDebut <= s.size()) {
-            size_t nFin = s.find_first_of(":;", nDebut);
-            std::string sRep = s.substr(nDebut, nFin == std::string::npos ? std::string::npos : nFin - nDebut);
-            tabReps.push_back(sRep.empty() ? "." : sRep);
-            if (nFin == std::string::npos)
-                break;
-            nDebut = nFin + 1;
-        }
-    }
-    const char *pszTriplet = stLanceur.nClasse == 64 ? "x86_64-linux-gnu" : "i386-linux-gnu";
-    const char *pszSuffixe = stLanceur.nClasse == 64 ? "64" : "32";
-    for (const std::string &sRep :
-         {std::string("/lib/") + pszTriplet, std::string("/usr/lib/") + pszTriplet, std::string("/lib") + pszSuffixe,
-          std::string("/usr/lib") + pszSuffixe, std::string("/lib"), std::string("/usr/lib")})
-        tabReps.push_back(sRep);
-    printf("  %s, bare name %s (LD_LIBRARY_PATH=%s, then the default directories):\n", pszEtape,
-           sCite(sNom).c_str(), pszLd ? pszLd : "");
-    for (const std::string &sRep : tabReps) {
+    printf("  %s, bare name %s (LD_LIBRARY_PATH=%s, then /etc/ld.so.conf and the default directories):\n",
+           pszEtape, sCite(sNom).c_str(), pszLd ? pszLd : "");
+    for (const std::string &sRep : RechercheVM_tabRepertoiresChargeur(stLanceur.nClasse)) {
         std::string sChemin = sAvecSlash(sRep) + sNom;
-        stCANDIDAT st = stExamine(sChemin, stLanceur);
+        stCANDIDAT st = stExamine(sChemin, stLanceur, nProprietaire);
         printf("    %s: %s\n", sChemin.c_str(), st.sEtat.c_str());
         if (st.bChargeable)
             return sChemin;
@@ -196,17 +187,24 @@ int nTqpackInspect(int argc, char **argv)
 
     CParametreExecution clParametres;
     clParametres.Initialise(sModule.c_str());
-    char szCheminVM[260] = "";
-    clParametres.nLitChaineSection("FRAMEWORK", "VMPATH", "", szCheminVM, sizeof(szCheminVM));
+    char szValeurVM[260] = "";
+    std::string sTexteTX, sRefusTX;
+    const bool bTX = clParametres.bLitTexte(&sTexteTX, &sRefusTX);
+    clParametres.nLitChaineSection("FRAMEWORK", "VMPATH", "", szValeurVM, sizeof(szValeurVM));
     printf("runtime parameter file: %s (%s)\n", clParametres.pszGetNomPhysiqueComplet(),
-           clParametres.bDisponible() ? "present" : "absent");
-    printf("FRAMEWORK/VMPATH: %s\n", sCite(szCheminVM).c_str());
+           bTX ? "present" : sRefusTX.empty() ? "absent" : ("refused: " + sRefusTX + "; read as absent").c_str());
+    printf("FRAMEWORK/VMPATH: %s\n", sCite(szValeurVM).c_str());
+    const std::string sRepExe = sRepertoireDe(sModule);
+    pstRechercheFramework()->clRepExe.Set(sRepExe.c_str());
+    const std::string sCheminVM = RechercheVM_czCheminExplicite(szValeurVM).pszGet();
+    const char *szCheminVM = sCheminVM.c_str();
+    const uid_t nProprietaire = Confiance_uidProprietaire(sModule.c_str());
 
     printf("search:\n");
     if (!*szCheminVM) {
         printf("  explicit path: none\n");
     } else {
-        stCANDIDAT st = stExamine(szCheminVM, stLanceur);
+        stCANDIDAT st = stExamine(szCheminVM, stLanceur, nProprietaire);
         printf("  explicit path: %s: %s\n", szCheminVM, st.sEtat.c_str());
         if (st.bChargeable) {
             Issue(szCheminVM, st);
@@ -218,11 +216,10 @@ int nTqpackInspect(int argc, char **argv)
         printf("outcome: the engine library name is empty: the launch fails with the 'library not found' message\n");
         return TQPACK_OK;
     }
-    const std::string sRepExe = sRepertoireDe(sModule);
     std::string sChemin = sRepExe + sNomVM;
-    stCANDIDAT st = stExamine(sChemin, stLanceur);
+    stCANDIDAT st = stExamine(sChemin, stLanceur, nProprietaire);
     printf("  stage 1, executable directory: %s: %s\n", sChemin.c_str(), st.sEtat.c_str());
-    if (st.bFichier) {
+    if (st.bFichier && !st.bRefuse) {
         Issue(sChemin, st);
         return TQPACK_OK;
     }
@@ -241,9 +238,9 @@ int nTqpackInspect(int argc, char **argv)
                 printf("  stage 2, common directory: none configured\n");
             } else {
                 sChemin = sAvecSlash(szRep) + sNomVM;
-                st = stExamine(sChemin, stLanceur);
+                st = stExamine(sChemin, stLanceur, nProprietaire);
                 printf("  stage 2, common directory: %s: %s\n", sChemin.c_str(), st.sEtat.c_str());
-                if (st.bFichier) {
+                if (st.bFichier && !st.bRefuse) {
                     Issue(sChemin, st);
                     return TQPACK_OK;
                 }
@@ -253,13 +250,13 @@ int nTqpackInspect(int argc, char **argv)
     }
     std::string sPris = sRechercheChargeur(stInfo.nOuvertureDirecte ? "open through the system loader"
                                                                     : "stage 4, system loader",
-                                           sNomVM, stLanceur);
+                                           sNomVM, stLanceur, nProprietaire);
     if (sPris.empty()) {
         printf("outcome: the system loader finds no loadable %s: the launch fails with the 'library not found' "
                "message\n",
                sNomVM.c_str());
         return TQPACK_OK;
     }
-    Issue(sPris, stExamine(sPris, stLanceur));
+    Issue(sPris, stExamine(sPris, stLanceur, nProprietaire));
     return TQPACK_OK;
 }
