@@ -78,6 +78,8 @@ TEST(Tqzlw, BadBlocksFailWithoutOutput)
         {"method2", std::string(1, '\2') + block.substr(1)},
         {"damaged", block.substr(0, 40) + std::string(block.size() - 40, '\x55')},
         {"oversized", block.substr(0, 5) + std::string("\xFF\xFF\xFF\x7F", 4) + block.substr(9)},
+        // Decoded size one short: the stream holds codes past it.
+        {"shrunk", block.substr(0, 5) + std::string("\x1F\x4E\0\0", 4) + block.substr(9)},
     };
     for (const Case &c : cases) {
         std::string bad = dir.sFichier(c.name);
