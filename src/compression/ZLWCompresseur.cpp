@@ -479,6 +479,20 @@ uint32_t CZLWCompresseur::_dwDecompressionZLW()
         prevLength = length;
         pos += length;
     }
+    // The announced size is reached: the stream must end right there. The
+    // writer's last insertion may add one reset before the end code, and
+    // only the padding of the last byte may follow it. Anything else means
+    // the size field or the payload was changed.
+    if (!read(c))
+        goto fin;
+    if (c == CODE_RAZ) {
+        width = 9;
+        codeMask = 511;
+        if (!read(c))
+            goto fin;
+    }
+    if (c != CODE_FIN || inPos != inEnd || nbBits >= 8)
+        goto fin;
     result = total;
 fin:
     _Term();

@@ -27,12 +27,30 @@ bool bTooLong(size_t n)
     return true;
 }
 
+// Opens a directory unless its last component is a symbolic link (ENOTDIR then).
+DIR *pOpenNoFollow(std::string s)
+{
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    int fd = open(s.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    DIR *p = fdopendir(fd);
+    if (!p) {
+        int nErr = errno;
+        close(fd);
+        errno = nErr;
+    }
+    return p;
+}
+
 } // namespace
 
 namespace tqfiles {
 
 int nFindFirstRaw(const std::string &sDirectory, const std::string &sPattern,
-                  _stXFINDDATA *pstData, uint32_t dwRequired, uint32_t dwExcluded, bool bTypeOnly)
+                  _stXFINDDATA *pstData, uint32_t dwRequired, uint32_t dwExcluded, bool bTypeOnly,
+                  bool bNoFollow)
 {
     if (!pstData) {
         errno = EINVAL;
@@ -48,7 +66,7 @@ int nFindFirstRaw(const std::string &sDirectory, const std::string &sPattern,
         return -1;
     CopyOut(pstData->szDirectory, sDirectory);
     CopyOut(pstData->szPattern, sPattern);
-    pstData->pDir = opendir(sDirectory.c_str());
+    pstData->pDir = bNoFollow ? pOpenNoFollow(sDirectory) : opendir(sDirectory.c_str());
     if (!pstData->pDir)
         return -1;
     return nFindNextRaw(pstData, bTypeOnly);
@@ -99,6 +117,14 @@ int nFindNextRaw(_stXFINDDATA *pstData, bool bTypeOnly)
             dw |= XATTRIBUTE_HIDDEN;
         if ((dw & pstData->dwRequired) != pstData->dwRequired || (dw & pstData->dwExcluded) != 0)
             continue;
+        // A caller joins the directory and the name: a path that cannot be held
+        // whole would name another file once cut.
+        if (bTooLong(strlen(pstData->szDirectory) + strlen(pszName))) {
+            closedir(pstData->pDir);
+            pstData->pDir = nullptr;
+            errno = ENAMETOOLONG;
+            return -1;
+        }
         CopyOut(pstData->szName, pszName);
         pstData->dwAttributes = dw;
         pstData->oSize = oSize;
@@ -185,7 +211,7 @@ namespace tqfiles {
 
 bool bWalkRaw(const std::string &sDirectory, const std::string &sPattern,
               PFNDOONFILETREE pfnCallback, void *pData, uint32_t dwRequired, uint32_t dwExcluded,
-              bool bRecurse)
+              bool bRecurse, bool bNoFollow)
 {
     if (bTooLong(sDirectory.size() + sPattern.size()))
         return false;
@@ -197,7 +223,7 @@ bool bWalkRaw(const std::string &sDirectory, const std::string &sPattern,
     const std::string sName = nSlash == std::string::npos ? sPattern : sPattern.substr(nSlash + 1);
     _stXFINDDATA st;
     // Only the directory bit is tested here: the entry's type is enough.
-    int n = nFindFirstRaw(sSearched, sName, &st, dwRequired, dwExcluded, true);
+    int n = nFindFirstRaw(sSearched, sName, &st, dwRequired, dwExcluded, true, bNoFollow);
     if (n < 0 && nSlash != std::string::npos && errno == ENOENT)
         n = 0; // that part is simply absent from this directory
     for (; n > 0; n = nFindNextRaw(&st, true)) {
@@ -217,12 +243,12 @@ bool bWalkRaw(const std::string &sDirectory, const std::string &sPattern,
     if (!bRecurse)
         return true;
 
-    for (n = nFindFirstRaw(sDirectory, "*", &st, XATTRIBUTE_DIRECTORY, 0, true); n > 0;
+    for (n = nFindFirstRaw(sDirectory, "*", &st, XATTRIBUTE_DIRECTORY, 0, true, bNoFollow); n > 0;
          n = nFindNextRaw(&st, true)) {
         if (!bIsRealDirectory(st))
             continue;
         std::string sSub = sDirectory + st.szName + "/";
-        if (!bWalkRaw(sSub, sPattern, pfnCallback, pData, dwRequired, dwExcluded, true)) {
+        if (!bWalkRaw(sSub, sPattern, pfnCallback, pData, dwRequired, dwExcluded, true, bNoFollow)) {
             int nErr = errno;
             CDiskFile::bFindClose(&st);
             errno = nErr;

@@ -152,14 +152,15 @@ bool bEmptyDirectoryAt(int fdDir, int nDepth)
     return true;
 }
 
-// Empties the named directory, keeping it. A link given as the directory itself is
-// followed: the caller named it.
+// Empties the named directory, keeping it. A symbolic link given as the directory is
+// refused (ENOTDIR): what it points to is not this tree, and may lie anywhere.
 bool bDeltree(const char *pszDirectory)
 {
     std::string s;
     if (!bPathArgument(pszDirectory, &s))
         return false;
-    int fd = open(s.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    StripEndSlashes(s);
+    int fd = open(s.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
     if (bIsRootDirectory(fd)) {
@@ -314,8 +315,9 @@ bool CDiskFile::bForceDeleteOnFileTree(const char *pszDirectory, const char *psz
         errno = EINVAL;
         return false;
     }
+    // Deleting through a link would delete outside the tree named.
     return bWalkRaw(DirectoryArgument(pszDirectory), SlashCopy(pszPattern), bUnlinkFound, nullptr,
-                    0, XATTRIBUTE_DIRECTORY, bRecurse != 0);
+                    0, XATTRIBUTE_DIRECTORY, bRecurse != 0, true);
 }
 
 bool CDiskFile::bDeleteTreeEvenReadOnly(const char *pszDirectory)

@@ -389,15 +389,19 @@ TEST(ZLW, TablesSizedByTheInputHoldEveryEntry)
     // watches). The encoder cannot get that dense: such output is longer
     // than the input and the block is stored instead.
     for (uint32_t k : {1u, 2u, 7u, 8u, 9u, 200u, 255u}) { // the first 255 codes are 9 bits
-        // k literal codes of 9 bits, packed least significant bit first.
-        Bytes payload((k * 9 + 7) / 8, 0), expected;
-        for (uint32_t i = 0; i < k; ++i) {
-            const uint32_t code = 1 + (i * 37 + 11) % 256;
-            expected.push_back(static_cast<unsigned char>(code - 1));
-            for (uint32_t bit = 0; bit < 9; ++bit)
+        // k literal codes of 9 bits then the end code, packed least
+        // significant bit first; the 256th code is 10 bits wide.
+        Bytes payload(((k + 1) * 9 + 8) / 8, 0), expected;
+        uint32_t at = 0;
+        for (uint32_t i = 0; i <= k; ++i) {
+            const uint32_t code = i < k ? 1 + (i * 37 + 11) % 256 : 257, width = i < 255 ? 9 : 10;
+            if (i < k)
+                expected.push_back(static_cast<unsigned char>(code - 1));
+            for (uint32_t bit = 0; bit < width; ++bit, ++at)
                 if (code >> bit & 1)
-                    payload[(i * 9 + bit) / 8] |= static_cast<unsigned char>(1u << ((i * 9 + bit) % 8));
+                    payload[at / 8] |= static_cast<unsigned char>(1u << (at % 8));
         }
+        payload.resize((at + 7) / 8);
         const auto size = static_cast<uint32_t>(payload.size());
         Bytes block = {4, static_cast<unsigned char>(size), static_cast<unsigned char>(size >> 8), 0, 0,
                        static_cast<unsigned char>(k), static_cast<unsigned char>(k >> 8), 0, 0, 0, 0};
@@ -405,5 +409,78 @@ TEST(ZLW, TablesSizedByTheInputHoldEveryEntry)
         Bytes out;
         ASSERT_EQ(Decode(block, out), k) << k;
         EXPECT_TRUE(out == expected) << k;
+    }
+}
+
+TEST(ZLW, PayloadEndsExactlyAtTheDecodedSize)
+{
+    // A changed size field or payload end, which the stream itself reveals:
+    // codes left over, the end code missing or followed by whole bytes.
+    Bytes in = TestText(20000, 4, 6);
+    const Bytes block = Compress(in);
+    ASSERT_EQ(block[0], 4);
+    auto withSize = [&](uint32_t d) {
+        Bytes b(block);
+        TQ_EcritLE32(&b[5], d);
+        return b;
+    };
+    auto withPayload = [&](Bytes b, long delta) {
+        const uint32_t p = static_cast<uint32_t>(static_cast<long>(b.size()) - 11 + delta);
+        b.resize(p + 11, 0);
+        TQ_EcritLE32(&b[1], p);
+        return b;
+    };
+    const uint32_t n = static_cast<uint32_t>(in.size());
+    struct Case {
+        const char *what;
+        Bytes bytes;
+    } cases[] = {
+        {"size one short", withSize(n - 1)},
+        {"size halved", withSize(n / 2)},
+        {"size of one byte", withSize(1)},
+        {"one zero byte more", withPayload(block, 1)},
+        {"eight zero bytes more", withPayload(block, 8)},
+        {"last byte cut (end code)", withPayload(block, -1)},
+    };
+    Bytes out;
+    for (const Case &c : cases)
+        EXPECT_EQ(Decode(c.bytes, out), 0u) << c.what;
+
+    // Hand-made streams of 9-bit codes: only the end code, after at most
+    // one reset, may follow the last string.
+    auto pack = [](std::initializer_list<uint32_t> codes, uint32_t total) {
+        Bytes b(11, 0);
+        uint64_t bits = 0;
+        int k = 0;
+        for (uint32_t code : codes) {
+            bits |= static_cast<uint64_t>(code) << k;
+            for (k += 9; k >= 8; k -= 8, bits >>= 8)
+                b.push_back(static_cast<unsigned char>(bits));
+        }
+        if (k)
+            b.push_back(static_cast<unsigned char>(bits));
+        b[0] = 4;
+        TQ_EcritLE32(&b[1], static_cast<uint32_t>(b.size() - 11));
+        TQ_EcritLE32(&b[5], total);
+        return b;
+    };
+    struct Stream {
+        Bytes bytes;
+        uint32_t expected;
+    } streams[] = {
+        {pack({98, 99, 258, 257}, 4), 4},
+        {pack({98, 99, 258, 0, 257}, 4), 4},
+        {pack({98, 99, 258, 98, 257}, 4), 0},
+        {pack({98, 99, 258, 257, 257}, 4), 0},
+        {pack({98, 99, 258, 0, 0, 257}, 4), 0},
+        {pack({98, 99, 258, 0, 98, 257}, 4), 0},
+        {pack({98, 99, 258}, 4), 0},
+        {pack({98, 99, 258, 0}, 4), 0},
+    };
+    for (const Stream &s : streams) {
+        EXPECT_EQ(Decode(s.bytes, out), s.expected) << &s - streams;
+        if (s.expected) {
+            EXPECT_EQ(std::string(out.begin(), out.end()), "abab");
+        }
     }
 }

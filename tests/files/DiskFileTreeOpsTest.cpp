@@ -4,6 +4,7 @@
 #include "DiskFileTreeTestUtil.h"
 
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/statvfs.h>
@@ -74,6 +75,37 @@ TEST(DiskFileTreeDelete, RemovesTheTreeAndNothingOutside)
     EXPECT_FALSE(CDiskFile::bDeleteTree((tmp / "plain").c_str()));
     EXPECT_EQ(errno, ENOTDIR);
     EXPECT_TRUE(Exists(tmp / "plain"));
+}
+
+TEST(DiskFileTreeDelete, LinkGivenAsTheTreeIsNeverEntered)
+{
+    // S/l_out points outside S: emptying or walking it would delete files that
+    // are not the tree's, however the link is written.
+    CFilesTempDir tmp;
+    BuildTree(tmp.Path());
+    const std::string l = tmp / "tree/link-outdir";
+    struct Op {
+        const char *what;
+        std::function<bool(const char *)> fn;
+    } ops[] = {
+        {"purge", [](const char *p) { return CDiskFile::bPurgeTree(p); }},
+        {"force purge", [](const char *p) { return CDiskFile::bForcePurgeTree(p); }},
+        {"delete files, recursive", [](const char *p) { return CDiskFile::bForceDeleteOnFileTree(p, "*", 1); }},
+        {"delete files, flat", [](const char *p) { return CDiskFile::bForceDeleteOnFileTree(p, "*.txt", 0); }},
+    };
+    for (const Op &op : ops)
+        for (const std::string &path : {l, l + "/", l + "\\", l + "//"}) {
+            errno = 0;
+            EXPECT_FALSE(op.fn(path.c_str())) << op.what << " " << path;
+            EXPECT_EQ(errno, ENOTDIR) << op.what << " " << path;
+            EXPECT_EQ(FilesRead(tmp / "out/keep.txt"), "outside") << op.what << " " << path;
+            EXPECT_TRUE(Exists(l)) << op.what << " " << path;
+        }
+    // The directory itself is still purged and walked as before.
+    EXPECT_TRUE(CDiskFile::bForceDeleteOnFileTree((tmp / "out/").c_str(), "*", 1));
+    EXPECT_FALSE(Exists(tmp / "out/keep.txt"));
+    EXPECT_TRUE(CDiskFile::bPurgeTree((tmp / "tree").c_str()));
+    EXPECT_TRUE(Exists(tmp / "out"));
 }
 
 TEST(DiskFileTreeDelete, PatternsReadOnlyFilesAndSingleEntries)

@@ -186,13 +186,29 @@ TEST(DiskFileTreeSearch, LongPathsAreRefusedNotCut)
     const std::string sName(255, 'n');
     FilesWrite(tmp / "short.txt", "s");
     FilesWrite(tmp / sName, "long");
+    // The search refuses the entry rather than hand out a name whose full
+    // path cannot be built; the search is closed.
+    _stXFINDDATA st;
+    errno = 0;
+    EXPECT_FALSE(CDiskFile::bFindFirst((tmp.Path() + "/n*").c_str(), &st, 0, 0));
+    EXPECT_EQ(errno, ENAMETOOLONG);
+    EXPECT_EQ(st.pDir, nullptr);
+    EXPECT_EQ(Search(tmp.Path() + "/*", 0, 0).count(sName), 0u);
+    EXPECT_EQ(Search(tmp.Path() + "/s*", 0, 0), std::set<std::string>{"short.txt"});
+    {
+        // Relative searches are measured on the full path too.
+        CFilesChdir cd(tmp.Path());
+        errno = 0;
+        EXPECT_FALSE(CDiskFile::bFindFirst("n*", &st, 0, 0));
+        EXPECT_EQ(errno, ENAMETOOLONG);
+    }
+    // A name that fits exactly is still found: 260 characters in all.
+    const std::string sFits(260 - tmp.Path().size() - 1, 'f');
+    FilesWrite(tmp / sFits, "fits");
     std::vector<_stXFINDDATA> found;
-    std::set<std::string> names = Search(tmp.Path() + "/*", 0, 0, &found);
-    EXPECT_EQ(names.count(sName), 1u);
-    for (const auto &st : found)
-        if (st.szName == sName) {
-            EXPECT_EQ(st.oSize, 4) << "status read beside the directory, not through a cut path";
-        }
+    EXPECT_EQ(Search(tmp.Path() + "/f*", 0, 0, &found), std::set<std::string>{sFits});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].oSize, 4);
 
     std::vector<std::string> seen;
     errno = 0;

@@ -148,4 +148,13 @@ TEST(TQExeBlock, DecompresseDLLRefusesImpossibleSizes)
     CTQExeSurFichier e(ecrit(abime));
     EXPECT_TRUE(e.__bDecompresseDLL(0, Info(static_cast<uint32_t>(abime.size())), &out, &n));
     EXPECT_EQ(n, 0u);
+
+    // A decoded size shrunk by one: the stream goes on past it, so nothing
+    // comes out rather than a cut text.
+    std::string court(zlw);
+    court[5] = static_cast<char>(court[5] - 1);
+    CTQExeSurFichier g(ecrit(court));
+    n = 7;
+    EXPECT_TRUE(g.__bDecompresseDLL(0, Info(static_cast<uint32_t>(court.size())), &out, &n));
+    EXPECT_EQ(n, 0u);
 }

@@ -2,22 +2,25 @@
 //   tqzlw -c|-d [-o OUT] [IN]
 // Reads standard input when IN is absent and writes standard output when
 // OUT is absent. The result is built in memory and only then written; a
-// named output appears through a rename, so a failure never leaves a
-// partial file behind.
+// named output is filled as a private temporary file beside it and appears
+// through a rename, so a failure or a signal never leaves a partial file.
+// Exit status: 0 done, 1 failed (one line says why), 2 bad usage.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
-#include <vector>
 
 #include "compression/Compresseur.h"
+#include "files/AtomicOutput.h"
 
 namespace {
 
@@ -31,21 +34,25 @@ int Echec(const std::string &name, const std::string &reason)
     return 1;
 }
 
-int Usage()
+const char USAGE[] = "usage: tqzlw -c|-d [-o OUT] [IN]";
+
+int Usage(const std::string &what)
 {
-    fprintf(stderr, "usage: tqzlw -c|-d [-o OUT] [IN]\n");
-    return 1;
+    fprintf(stderr, "tqzlw: %s (%s)\n", what.c_str(), USAGE);
+    return 2;
 }
 
-// The whole input: mapped when it is a regular file, read otherwise.
+// The whole input: mapped when it is a regular file, read otherwise into a
+// buffer that never grows past the limit (a pipe can be endless).
 class CEntree {
 public:
     ~CEntree()
     {
         if (m_pMap)
             munmap(m_pMap, m_qwTaille);
+        free(m_pLu);
     }
-    unsigned char *pData() { return m_pMap ? static_cast<unsigned char *>(m_pMap) : m_vData.data(); }
+    unsigned char *pData() { return m_pMap ? static_cast<unsigned char *>(m_pMap) : m_pLu; }
     uint64_t qwTaille() const { return m_qwTaille; }
 
     // False with a reason on failure or when the input is larger than
@@ -68,9 +75,38 @@ public:
                 }
             }
         }
-        unsigned char chunk[1 << 16];
+        // The byte count cannot pass the address space either (32-bit tree).
+        const uint64_t cap = std::min<uint64_t>(limit, SIZE_MAX);
+        size_t size = 0, capacity = 0;
         for (;;) {
-            ssize_t got = read(fd, chunk, sizeof chunk);
+            if (size == capacity) {
+                if (capacity == cap) {
+                    // Full: one byte more means too large.
+                    unsigned char probe;
+                    ssize_t got = read(fd, &probe, 1);
+                    if (got < 0 && errno == EINTR)
+                        continue;
+                    if (got < 0) {
+                        reason = std::string("read error: ") + strerror(errno);
+                        return false;
+                    }
+                    if (got > 0) {
+                        reason = tooLarge;
+                        return false;
+                    }
+                    break;
+                }
+                size_t grown = capacity < (1u << 16) ? 1u << 16 : capacity;
+                grown = static_cast<size_t>(std::min<uint64_t>(cap, static_cast<uint64_t>(capacity) + grown));
+                void *p = realloc(m_pLu, grown ? grown : 1);
+                if (!p) {
+                    reason = "out of memory after " + std::to_string(size) + " bytes of input";
+                    return false;
+                }
+                m_pLu = static_cast<unsigned char *>(p);
+                capacity = grown;
+            }
+            ssize_t got = read(fd, m_pLu + size, std::min<size_t>(capacity - size, 1u << 20));
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
@@ -79,20 +115,16 @@ public:
             }
             if (got == 0)
                 break;
-            if (m_vData.size() + static_cast<uint64_t>(got) > limit) {
-                reason = tooLarge;
-                return false;
-            }
-            m_vData.insert(m_vData.end(), chunk, chunk + got);
+            size += static_cast<size_t>(got);
         }
-        m_qwTaille = m_vData.size();
+        m_qwTaille = size;
         return true;
     }
 
 private:
     void *m_pMap = nullptr;
     uint64_t m_qwTaille = 0;
-    std::vector<unsigned char> m_vData;
+    unsigned char *m_pLu = nullptr;
 };
 
 // Output bytes, left uninitialised until the codec writes them. A large
@@ -216,7 +248,9 @@ bool bDecompresse(CEntree &in, CSortie &out, std::string &reason)
 
 } // namespace
 
-int main(int argc, char **argv)
+namespace {
+
+int Principal(int argc, char **argv)
 {
     int mode = 0;
     const char *outName = nullptr;
@@ -224,12 +258,14 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "-h" || a == "--help") {
-            printf("usage: tqzlw -c|-d [-o OUT] [IN]\n"
+            printf("%s\n"
                    "  -c  compress IN (standard input when absent) into one ZLW block\n"
                    "  -d  decompress one block back\n"
-                   "  -o  write OUT (replaced only when the whole result is ready) instead of\n"
-                   "      standard output\n"
-                   "  --version  tell the version and stop\n");
+                   "  -o  write OUT (replaced only when the whole result is ready, with IN's\n"
+                   "      permissions, never wider than OUT's own) instead of standard output\n"
+                   "  --version  tell the version and stop\n"
+                   "Exit status: 0 done, 1 failed, 2 bad usage.\n",
+                   USAGE);
             return 0;
         }
         if (a == "--version") {
@@ -238,31 +274,60 @@ int main(int argc, char **argv)
         }
         if (a == "-c" || a == "-d") {
             if (mode)
-                return Usage();
+                return Usage(mode == a[1] ? a + " given twice" : "-c and -d cannot be combined");
             mode = a[1];
-        } else if (a == "-o" && i + 1 < argc && !outName) {
+        } else if (a == "-o") {
+            if (i + 1 >= argc)
+                return Usage("-o needs a file name");
+            if (outName)
+                return Usage("-o given twice");
             outName = argv[++i];
-        } else if ((a == "-" || a[0] != '-') && !inName) {
+            if (!*outName)
+                return Usage("empty output name");
+        } else if (a == "-" || a[0] != '-') {
+            if (inName)
+                return Usage(std::string("more than one input (") + inName + ", " + a + ")");
+            if (a.empty())
+                return Usage("empty input name");
             inName = argv[i];
         } else {
-            return Usage();
+            return Usage("unknown option " + a);
         }
     }
     if (!mode)
-        return Usage();
+        return Usage("-c or -d is needed");
     if (inName && strcmp(inName, "-") == 0)
         inName = nullptr;
     const std::string label = inName ? inName : "(stdin)";
 
     int fd = 0;
     if (inName) {
-        fd = open(inName, O_RDONLY);
+        fd = open(inName, O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             return Echec(label, strerror(errno));
     }
+    // The output takes the input's permissions; input from a pipe gives the
+    // usual ones.
+    struct stat inStat;
+    mode_t outMode = CAtomicOutput::s_nDefaultMode();
+    if (fstat(fd, &inStat) == 0 && S_ISREG(inStat.st_mode))
+        outMode = inStat.st_mode & 0777;
+
+    // A device or pipe named as output is written in place: renaming over
+    // it would replace the device node itself. A file is filled beside it
+    // from the start, so that a signal during a long read leaves nothing.
+    struct stat target;
+    const bool inPlace = outName && stat(outName, &target) == 0 && !S_ISREG(target.st_mode);
+    CAtomicOutput atomic;
+    std::string reason;
+    if (outName && !inPlace && !atomic.bOpen(outName, reason)) {
+        if (inName)
+            close(fd);
+        return Echec(label, reason);
+    }
+
     CEntree in;
     CSortie out;
-    std::string reason;
     // A block can be at most 4 GiB - 1 bytes.
     bool ok = in.bCharge(fd, mode == 'c' ? ENTREE_MAX : UINT32_MAX, reason);
     if (inName)
@@ -277,11 +342,8 @@ int main(int argc, char **argv)
             return Echec(label, std::string("cannot write the output: ") + strerror(errno));
         return 0;
     }
-    // A device or pipe named as output is written in place: renaming over
-    // it would replace the device node itself.
-    struct stat target;
-    if (stat(outName, &target) == 0 && !S_ISREG(target.st_mode)) {
-        int dfd = open(outName, O_WRONLY);
+    if (inPlace) {
+        int dfd = open(outName, O_WRONLY | O_CLOEXEC);
         if (dfd < 0)
             return Echec(label, std::string("cannot open ") + outName + ": " + strerror(errno));
         bool done = bEcritTout(dfd, out.pData(), out.nTaille);
@@ -292,26 +354,23 @@ int main(int argc, char **argv)
         }
         return done ? 0 : Echec(label, std::string("cannot write ") + outName + ": " + strerror(err));
     }
-    std::string temp = std::string(outName) + ".XXXXXX";
-    int ofd = mkstemp(&temp[0]);
-    if (ofd < 0)
-        return Echec(label, std::string("cannot create ") + outName + ": " + strerror(errno));
-    // mkstemp makes the file private; give it the usual mode.
-    mode_t mask = umask(0);
-    umask(mask);
-    bool written = fchmod(ofd, 0666 & ~mask) == 0 && bEcritTout(ofd, out.pData(), out.nTaille);
-    int err = errno;
-    if (close(ofd) != 0 && written) {
-        written = false;
-        err = errno;
-    }
-    if (written && rename(temp.c_str(), outName) != 0) {
-        written = false;
-        err = errno;
-    }
-    if (!written) {
-        unlink(temp.c_str());
-        return Echec(label, std::string("cannot write ") + outName + ": " + strerror(err));
-    }
+    if (!bEcritTout(atomic.nFd(), out.pData(), out.nTaille))
+        return Echec(label, std::string("cannot write ") + outName + ": " + strerror(errno));
+    if (!atomic.bCommit(outMode, reason))
+        return Echec(label, reason);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    try {
+        return Principal(argc, argv);
+    } catch (const std::bad_alloc &) {
+        // Only the small strings of messages allocate through new; the
+        // temporary file, if any, went with the stack.
+        fprintf(stderr, "tqzlw: out of memory\n");
+        return 1;
+    }
 }
