@@ -32,6 +32,16 @@ mkdir again && (cd again && deb --name tqsample --version 1.0-1 --tql "$src/exam
   --project tqsample --service --user nobody --directory /var/lib/tqsample --description 'TORQEN sample service' ../tqexe)
 cmp -s "$service" "again/$service" || fail "two builds of $service differ"
 
+# The other class's launcher, when its tree is built beside this one: the tool does
+# not care which class it runs as.
+other=$1/../$([ "$arch" = amd64 ] && echo x86 || echo x64)/bin/tqexe
+if [ -f "$other" ]; then
+  mkdir cross && strip --strip-unneeded -o cross/tqexe "$other"
+  (cd cross && deb --name hello --version 1.0-1 --tql "$src/examples/hello/hello.TQL" ./tqexe)
+  carch=$(dpkg-deb -f cross/hello_*.deb Architecture)
+  [ "$carch" != "$arch" ] && [ -f "cross/hello_1.0-1_$carch.deb" ] || fail "the other class's launcher packaged for $carch"
+fi
+
 # What dpkg-deb reads.
 for p in "$hello" "$embedded" "$service"; do
   for member in control.tar.xz data.tar.xz; do
@@ -109,7 +119,14 @@ if command -v systemd-analyze >/dev/null; then
   # Verified as installed, its command taken from the scratch root.
   mkdir unit && sed "s|^ExecStart=/usr/bin/|ExecStart=$root/usr/bin/|" "$root/lib/systemd/system/tqsample.service" >unit/tqsample.service
   systemd-analyze verify unit/tqsample.service >verify.log 2>&1 || { cat verify.log >&2; fail "the unit does not verify"; }
+  exposure=$(systemd-analyze security --offline=yes unit/tqsample.service 2>/dev/null | sed -n 's/.*Overall exposure level for .*: \([0-9.]*\).*/\1/p')
+  awk -v e="$exposure" 'BEGIN {exit !(e != "" && e <= 5.0)}' || fail "the unit's exposure is '$exposure', above 5.0"
 fi
+unit=$root/lib/systemd/system/tqsample.service
+for w in Type=notify 'ExecStart=/usr/bin/tqsample --SERVICE tqsample' PIDFile=/run/tqsample.pid \
+  'ReadWritePaths=/run /var/lib/tqsample' "SystemCallArchitectures=$([ "$arch" = i386 ] && echo x86 || echo native)"; do
+  grep -qxF "$w" "$unit" || fail "the unit lacks '$w'"
+done
 
 # Purged, nothing of the service is left: no unit, no enablement, no files.
 dpkg --root="$root" --force-depends --force-script-chrootless --purge tqsample >dpkg.log 2>&1 ||

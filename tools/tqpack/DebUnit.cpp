@@ -231,24 +231,40 @@ std::string sTexteUnite(const stPAQUETDEB &st)
         sEcriture += " -" + st.sRepDonnees; // may not exist: not an error
     // An i386 program on a 64-bit kernel makes x86 system calls: allow exactly its ABI.
     const char *pszAbi = st.sArchitecture == "i386" ? "x86" : "native";
-    std::string sCapacites = st.sUtilisateur.empty() ? ""
-                                                     // the identity change and the hand-over of its directory
-                                                     : "CAP_SETUID CAP_SETGID CAP_CHOWN CAP_FOWNER";
+    std::string sCapacites =
+        st.sUtilisateur.empty()
+            ? "# No identity change: no capability is needed.\nCapabilityBoundingSet=\n"
+            : "# Capabilities kept for the change to USER= of the .TX, none left after it:\n"
+              "#   CAP_SETUID, CAP_SETGID  take the user's ids and groups for good;\n"
+              "#   CAP_CHOWN               hand the pid file and DIRECTORY= to the user;\n"
+              "#   CAP_DAC_OVERRIDE        reopen a pid file left to the user by its last run, and\n"
+              "#                           walk a DIRECTORY= whose subdirectories only the user may read;\n"
+              "#   CAP_FOWNER              give the owner rwx on such a directory once it is the user's.\n"
+              "CapabilityBoundingSet=CAP_SETUID CAP_SETGID CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER\n";
     std::string sSynopsis = st.sDescription.substr(0, st.sDescription.find('\n'));
-    return "# " + st.sNom + ": the application run by the launcher in service mode. It tells\n"
-           "# systemd when it is ready (Type=notify), keeps its pid file in /run and stops\n"
-           "# on SIGTERM. Override settings with 'systemctl edit " + st.sNom + "'.\n"
+    return "# " + st.sNom + ": the application run by the launcher in service mode, started as\n"
+           "# root so that it can take the service user of " + st.sNom + ".TX. systemd starts it as a\n"
+           "# child of process 1, so it does not fork; it says when it is ready (and why a\n"
+           "# start failed) on $NOTIFY_SOCKET. SIGTERM stops it; it removes /run/" + st.sNom + ".pid\n"
+           "# on its way out. Change settings with 'systemctl edit " + st.sNom + "'.\n"
            "[Unit]\nDescription=" + sSynopsis + "\nAfter=network.target\n\n"
            "[Service]\nType=notify\nExecStart=/usr/bin/" + st.sNom + " --SERVICE " + st.sNom +
-           "\nPIDFile=/run/" + st.sNom + ".pid\nRestart=on-failure\nRestartSec=2\nTimeoutStartSec=30\n"
-           "TimeoutStopSec=30\n"
-           "CapabilityBoundingSet=" + sCapacites + "\nNoNewPrivileges=yes\nProtectSystem=strict\n"
-           "ReadWritePaths=" + sEcriture + "\nProtectHome=yes\nPrivateTmp=yes\nPrivateDevices=yes\n"
-           "ProtectKernelTunables=yes\nProtectKernelModules=yes\nProtectKernelLogs=yes\n"
+           "\nPIDFile=/run/" + st.sNom + ".pid\nTimeoutStartSec=30s\nTimeoutStopSec=30s\n"
+           "Restart=on-failure\nRestartSec=2s\n"
+           "# 255 is a refused start (no engine, unknown user, another instance): trying again\n"
+           "# cannot help, so the start fails at once instead of looping.\n"
+           "RestartPreventExitStatus=255\n\n" +
+           sCapacites +
+           "NoNewPrivileges=yes\nProtectSystem=strict\n"
+           "ReadWritePaths=" + sEcriture + "\nProtectHome=read-only\nPrivateTmp=yes\nPrivateDevices=yes\n"
+           "PrivateMounts=yes\nProtectKernelTunables=yes\nProtectKernelModules=yes\nProtectKernelLogs=yes\n"
            "ProtectControlGroups=yes\nProtectClock=yes\nProtectHostname=yes\nProtectProc=invisible\n"
-           "RestrictNamespaces=yes\nRestrictRealtime=yes\nRestrictSUIDSGID=yes\nLockPersonality=yes\n"
-           "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6\nSystemCallArchitectures=" + pszAbi +
-           "\nSystemCallFilter=@system-service\nSystemCallErrorNumber=EPERM\n\n"
+           "# AF_UNIX for the system log and $NOTIFY_SOCKET; the Internet ones for applications\n"
+           "# that serve.\n"
+           "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6\nRestrictNamespaces=yes\nRestrictRealtime=yes\n"
+           "RestrictSUIDSGID=yes\nLockPersonality=yes\nMemoryDenyWriteExecute=yes\n"
+           "SystemCallArchitectures=" + pszAbi +
+           "\nSystemCallFilter=@system-service\nSystemCallErrorNumber=EPERM\nKeyringMode=private\nUMask=0077\n\n"
            "[Install]\nWantedBy=multi-user.target\n";
 }
 
