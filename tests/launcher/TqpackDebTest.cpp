@@ -65,6 +65,8 @@ TEST(TqpackDeb, RefusesWithOneLineAndWritesNothing)
         {{"--name", "hello", "--version", "1.0", "--tql", tql, "--description", "a\nDepends: evil", exe}, 1,
          "one line each"},
         {{"--name", "hello", "--version", "1.0", exe}, 2, "are required"},
+        {{"--name", "hello", "--version", "1.0", "--tql", tql, "-o", dir.sFichier("pas-un-lanceur"),
+          dir.sFichier("pas-un-lanceur")}, 1, "names an input"},
     };
     for (const stCAS &c : tabCas) {
         std::vector<std::string> tabArgs = c.tabArgs;

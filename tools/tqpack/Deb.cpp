@@ -382,6 +382,11 @@ int nTqpackDeb(int argc, char **argv)
     if (stat(o.pszLanceur, &stLanceur) != 0)
         return nErreur(std::string(o.pszLanceur) + ": " + strerror(errno));
 
+    struct stat stSortie;
+    if (o.pszSortie && stat(o.pszSortie, &stSortie) == 0)
+        for (const struct stat &stEntree : {stTql, stLanceur})
+            if (stSortie.st_dev == stEntree.st_dev && stSortie.st_ino == stEntree.st_ino)
+                return nErreur(std::string(o.pszSortie) + ": -o names an input; inputs are never changed");
     uint64_t qwDate = static_cast<uint64_t>(std::max(stTql.st_mtime, stLanceur.st_mtime));
     if (const char *pszEpoque = getenv("SOURCE_DATE_EPOCH")) {
         char *pszFin = nullptr;
