@@ -353,31 +353,92 @@ TEST(ServiceDaemon, SlowStartIsAwaitedByTheParent)
 
 namespace {
 
-// The example unit, its ExecStart pointing into another directory (given with its '/').
-std::string sUniteExemple(const std::string &sRepertoire)
+// An example unit, its ExecStart pointing into another directory (given with its '/').
+std::string sUniteExemple(const std::string &sUnite, const std::string &sRepertoire)
 {
-    return std::regex_replace(sLitFichier(sSource("examples/service/tqsample.service")),
-                              std::regex("/opt/tqsample/"), sRepertoire);
+    return std::regex_replace(sLitFichier(sSource("examples/service/" + sUnite)), std::regex("/opt/tqsample/"),
+                              sRepertoire);
 }
 
-TEST(ServiceExample, UnitIsValidAndItsRoadRuns)
+std::string sAnalyse()
+{
+    for (const char *psz : {"/usr/bin/systemd-analyze", "/bin/systemd-analyze"})
+        if (bExiste(psz))
+            return psz;
+    return "";
+}
+
+// The exposure figure systemd-analyze gives a unit file without a running manager;
+// negative when this systemd-analyze cannot rate a file (no --offline).
+double nExposition(const std::string &sAnalyseur, const std::string &sFichier, std::string &sSortie)
+{
+    if (Execute({sAnalyseur, "--help"}).sSortie.find("--offline") == std::string::npos)
+        return -1;
+    stRESULTATPROCESSUS st = Execute({sAnalyseur, "security", "--offline=true", "--no-pager", sFichier});
+    sSortie = st.sSortie + st.sErreur;
+    std::smatch clFigure;
+    if (st.nStatut != 0 || !std::regex_search(sSortie, clFigure, std::regex("Overall exposure level for [^:]*: ([0-9]+\\.[0-9]+)")))
+        return 100;
+    return std::stod(clFigure[1]);
+}
+
+struct stUNITE {
+    const char *pszFichier;
+    bool bUtilisateur; // User= in the unit, no capability
+};
+
+TEST(ServiceExample, UnitsAreValidNotifyingAndHardened)
+{
+    const std::string sAnalyseur = sAnalyse();
+    CTempDir clRep;
+    const std::string sExe = clRep.sFichier("tqsample");
+    ASSERT_TRUE(bCopieFichier(sBin("tqexe"), sExe));
+    for (const stUNITE &stCas : {stUNITE{"tqsample.service", false}, stUNITE{"tqsample-user.service", true}}) {
+        SCOPED_TRACE(stCas.pszFichier);
+        const std::string sUnite = sUniteExemple(stCas.pszFichier, clRep.sFichier(""));
+        // Readiness comes from the launcher itself, failed starts are final.
+        for (const char *psz : {"\nType=notify\n", "\nRestartSec=[1-9]", "\nTimeoutStartSec=[1-9]",
+                                "\nRestart=on-failure\n", "\nRestartPreventExitStatus=255\n",
+                                "\nNoNewPrivileges=yes\n", "\nProtectSystem=strict\n"})
+            EXPECT_TRUE(std::regex_search(sUnite, std::regex(psz))) << psz;
+        std::smatch clExec;
+        ASSERT_TRUE(std::regex_search(sUnite, clExec, std::regex("\nExecStart=(\\S+) --SERVICE tqsample\n")));
+        EXPECT_EQ(clExec[1].str(), sExe);
+        std::smatch clCaps;
+        ASSERT_TRUE(std::regex_search(sUnite, clCaps, std::regex("\nCapabilityBoundingSet=([^\n]*)\n")));
+        if (stCas.bUtilisateur) {
+            EXPECT_TRUE(std::regex_search(sUnite, std::regex("\nUser=tqsample\n")));
+            EXPECT_EQ(clCaps[1].str(), "");
+        } else {
+            EXPECT_FALSE(std::regex_search(sUnite, std::regex("\nUser=")));
+            EXPECT_EQ(clCaps[1].str(), "CAP_SETUID CAP_SETGID CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER");
+        }
+        const std::string sFichier = clRep.sFichier(stCas.pszFichier);
+        ASSERT_TRUE(bEcritFichier(sFichier, sUnite));
+        if (sAnalyseur.empty())
+            continue;
+        stRESULTATPROCESSUS st = Execute({sAnalyseur, "verify", sFichier});
+        EXPECT_EQ(st.nStatut, 0) << st.sErreur;
+        EXPECT_EQ(st.sErreur, "");
+        std::string sSortie;
+        const double nFigure = nExposition(sAnalyseur, sFichier, sSortie);
+        if (nFigure < 0)
+            std::cout << "[ SKIPPED  ] systemd-analyze cannot rate unit files: exposure not checked\n";
+        else
+            EXPECT_LE(nFigure, 5.0) << sSortie;
+    }
+    if (sAnalyseur.empty())
+        std::cout << "[ SKIPPED  ] systemd-analyze is not installed: the units are not verified\n";
+}
+
+TEST(ServiceExample, UnitsCommandRunsAsAChildOfProcessOne)
 {
     TQ_SAUTE_SI_IMPOSSIBLE();
     CDemon clDemon("tqsample");
-    const std::string sUnite = sUniteExemple(clDemon.sFichier(""));
-    ASSERT_NE(sUnite.find("Type=simple"), std::string::npos);
+    const std::string sUnite = sUniteExemple("tqsample.service", clDemon.sFichier(""));
     std::smatch clExec;
     ASSERT_TRUE(std::regex_search(sUnite, clExec, std::regex("\nExecStart=(\\S+) (--SERVICE) (\\S+)\n")));
     EXPECT_EQ(clExec[1].str(), clDemon.sExe());
-    ASSERT_TRUE(bEcritFichier(clDemon.sFichier("tqsample.service"), sUnite));
-
-    if (bExiste("/usr/bin/systemd-analyze") || bExiste("/bin/systemd-analyze")) {
-        stRESULTATPROCESSUS st = Execute({"/bin/sh", "-c", "systemd-analyze verify \"$0\"", clDemon.sFichier("tqsample.service")});
-        EXPECT_EQ(st.nStatut, 0) << st.sErreur;
-        EXPECT_EQ(st.sErreur, "");
-    } else {
-        std::cout << "[ SKIPPED  ] systemd-analyze is not installed: the unit is not verified\n";
-    }
 
     // What systemd does: the launcher as a child of process 1, stopped with SIGTERM.
     ASSERT_TRUE(clDemon.bPoseMoteur("record"));
