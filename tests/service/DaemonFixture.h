@@ -21,6 +21,27 @@ struct stOPTIONSDEMON {
     bool bPid1 = false;         // started as a child of a PID namespace's first process
     bool bRunLectureSeule = false; // /run mounted read-only
     std::string sRecord;        // call record of the engine (default: the application's)
+    std::string sNotification;  // NOTIFY_SOCKET of the launcher; empty: none
+};
+
+// A datagram socket standing in for the service manager's: a path, or an abstract
+// name given with its leading '@'.
+class CGestionnaire {
+public:
+    explicit CGestionnaire(const std::string &sNom);
+    ~CGestionnaire();
+    CGestionnaire(const CGestionnaire &) = delete;
+    CGestionnaire &operator=(const CGestionnaire &) = delete;
+
+    bool bPret() const { return m_nSocket >= 0; }
+    const std::string &sNom() const { return m_sNom; }
+    // The datagrams received so far, waiting up to nMs for the n-th.
+    std::vector<std::string> tabRecus(size_t n, int nMs = gnAttenteMaxMs);
+
+private:
+    std::string m_sNom;
+    int m_nSocket = -1;
+    std::vector<std::string> m_tabRecus;
 };
 
 class CDemon {
