@@ -56,7 +56,7 @@ std::string Logger_sTexteJournal(const char *pszTexte)
 static void SortieSyslog(int nPriorite, const char *pszTexte)
 {
     // The text is finished: a '%' in it must not be read as a conversion.
-    syslog(nPriorite, "%s", pszTexte);
+    syslog(nPriorite, "%s", Logger_sTexteJournal(pszTexte).c_str());
 }
 
 static PFN_SORTIESYSLOG gpfnSortieSysteme = SortieSyslog;

@@ -21,6 +21,8 @@
 #include <cstring>
 #include <fstream>
 
+#include "service/Logger.h"
+
 extern char **environ;
 
 namespace tqtest {
@@ -352,8 +354,10 @@ const std::vector<std::pair<int, std::string>> &CDemon::tabJournal()
 
 bool CDemon::bJournalContient(int nPriorite, const std::string &sTexte)
 {
+    // The system log receives UTF-8; the launcher's texts are in code page 1252.
+    const std::string sJournal = Logger_sTexteJournal(sTexte.c_str());
     for (const auto &stLigne : tabJournal())
-        if (stLigne.first == nPriorite && stLigne.second.find(sTexte) != std::string::npos)
+        if (stLigne.first == nPriorite && stLigne.second.find(sJournal) != std::string::npos)
             return true;
     return false;
 }

@@ -84,8 +84,9 @@ public:
     std::vector<std::string> tabRecord() const { return tabLignes(sLitFichier(sRecord())); }
     // The record's line starting with sDebut, empty when none.
     std::string sLigneRecord(const std::string &sDebut) const;
-    // Every system-log line received so far: priority and message.
+    // Every system-log line received so far, as received: priority and message.
     const std::vector<std::pair<int, std::string>> &tabJournal();
+    // sTexte is a launcher text (code page 1252), looked for as the journal stores it.
     bool bJournalContient(int nPriorite, const std::string &sTexte);
     // Children of a process (from /proc).
     static std::vector<pid_t> tabEnfants(pid_t nParent);

@@ -508,6 +508,26 @@ TEST(ServiceNotification, FailedStartSendsItsStatusOnly)
     }
 }
 
+TEST(ServiceJournal, LinesReachTheSystemLogAsUtf8Text)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // No engine: the search logs its multi-line text with accents.
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+    EXPECT_EQ(clDemon.Lance({"--SERVICE", "utf8"}).nStatut, 255);
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+    bool bTrouve = false;
+    for (const auto &stLigne : clDemon.tabJournal()) {
+        EXPECT_EQ(stLigne.second.find('\r'), std::string::npos) << stLigne.second;
+        if (stLigne.first == 2 && stLigne.second.find("Impossible de trouver la librairie tq150vm.so.\nVerifiez que les "
+                                                      "librairies n\xC3\xA9" "cessaires") == 0)
+            bTrouve = true;
+    }
+    EXPECT_TRUE(bTrouve);
+    EXPECT_TRUE(clDemon.bJournalContient(2, "Impossible de d\xE9marrer le service"));
+}
+
 TEST(ServiceNotification, UnreachableManagerChangesNothingButALogLine)
 {
     TQ_SAUTE_SI_IMPOSSIBLE();
