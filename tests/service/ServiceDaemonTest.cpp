@@ -48,11 +48,11 @@ std::string sChampEtat(const std::string &sEtat, const std::string &sNom)
 // Starts the service from a shell-like parent and checks what the parent promises:
 // exit status 0, the pid file already written.
 pid_t nDemarreService(CDemon &clDemon, const std::string &sService, const std::string &sScript,
-                      const std::string &sVariante = "record")
+                      const std::string &sVariante = "record", const stOPTIONSDEMON &stOptions = stOPTIONSDEMON())
 {
     EXPECT_TRUE(clDemon.bPoseMoteur(sVariante));
     EXPECT_TRUE(clDemon.bPoseScript(sScript));
-    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", sService});
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", sService}, stOptions);
     EXPECT_EQ(st.nStatut, 0) << st.sErreur;
     EXPECT_EQ(st.sSortie, "");
     EXPECT_EQ(st.sErreur, "");
@@ -478,6 +478,137 @@ TEST(ServiceDaemon, ScriptInTheDaemonsWorkingDirectoryIsNotTaken)
     EXPECT_EQ(clDemon.sLigneRecord("ServiceStarted()"), "");
     for (pid_t nDemon : CDemon::tabEnfants(getpid()))
         EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+}
+
+} // namespace
+
+namespace {
+
+typedef std::vector<std::string> tabDATAGRAMMES;
+
+TEST(ServiceNotification, ManagerIsToldReadyThenStopping)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const struct {
+        const char *pszCas;
+        bool bPid1;     // run in place under a process 1: no MAINPID
+        bool bAbstrait; // an abstract socket name
+        const char *pszScript;
+        bool bSigterm; // stopped by SIGTERM, else by the engine itself
+    } tabCas[] = {
+        {"term", false, false, "wait_stop\n", true},
+        {"engine", false, true, "sleep 300\nstop\nwait_stop\n", false},
+        {"init", true, false, "wait_stop\n", true},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        CGestionnaire clGestionnaire(stCas.bAbstrait ? "@tqexe-test-" + std::to_string(getpid())
+                                                     : clDemon.sFichier("notify"));
+        ASSERT_TRUE(clGestionnaire.bPret());
+        stOPTIONSDEMON stOptions;
+        stOptions.sNotification = clGestionnaire.sNom();
+        std::string sPret = "READY=1";
+        pid_t nAttendu;
+        if (stCas.bPid1) {
+            ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+            ASSERT_TRUE(clDemon.bPoseScript(stCas.pszScript));
+            stOptions.bPid1 = true;
+            nAttendu = clDemon.Demarre({"--SERVICE", stCas.pszCas}, stOptions);
+            ASSERT_GT(nAttendu, 0);
+            EXPECT_EQ(clGestionnaire.tabRecus(1), tabDATAGRAMMES({sPret}));
+            EXPECT_EQ(clDemon.sAttendLigne(clDemon.sPidFichier(stCas.pszCas)), "2\n");
+            const std::vector<pid_t> tabLanceur = CDemon::tabEnfants(nAttendu);
+            ASSERT_EQ(tabLanceur.size(), 1u);
+            EXPECT_EQ(kill(tabLanceur[0], SIGTERM), 0);
+        } else {
+            nAttendu = nDemarreService(clDemon, stCas.pszCas, stCas.pszScript, "record", stOptions);
+            ASSERT_GT(nAttendu, 0);
+            // Told before the launching process returned, with the daemon's pid.
+            sPret += "\nMAINPID=" + std::to_string(nAttendu);
+            EXPECT_EQ(clGestionnaire.tabRecus(0, 0), tabDATAGRAMMES({sPret}));
+            if (stCas.bSigterm) {
+                EXPECT_EQ(kill(nAttendu, SIGTERM), 0);
+            }
+        }
+        EXPECT_EQ(clDemon.nAttendFin(nAttendu), 0);
+        EXPECT_EQ(clGestionnaire.tabRecus(3, 200), tabDATAGRAMMES({sPret, "STOPPING=1"}));
+    }
+}
+
+TEST(ServiceNotification, FailedStartSendsItsStatusOnly)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const struct {
+        const char *pszCas;
+        const char *pszVariante; // null: no engine
+        bool bRunLectureSeule;
+        std::string sAttendu;
+    } tabCas[] = {
+        {"no_engine", nullptr, false,
+         "STATUS=Impossible de d\xC3\xA9marrer le service : l'application n'a pas pu \xC3\xAAtre lanc\xC3\xA9" "e."},
+        {"pid_dir", "record", true,
+         "STATUS=Echec de la cr\xC3\xA9" "ation du fichier de lock du demon\nERRNO=" + std::to_string(EROFS)},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        CGestionnaire clGestionnaire(clDemon.sFichier("notify"));
+        ASSERT_TRUE(clGestionnaire.bPret());
+        if (stCas.pszVariante) {
+            ASSERT_TRUE(clDemon.bPoseMoteur(stCas.pszVariante));
+        }
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        stOPTIONSDEMON stOptions;
+        stOptions.sNotification = clGestionnaire.sNom();
+        stOptions.bRunLectureSeule = stCas.bRunLectureSeule;
+        EXPECT_EQ(clDemon.Lance({"--SERVICE", stCas.pszCas}, stOptions).nStatut, 255);
+        for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+        EXPECT_EQ(clGestionnaire.tabRecus(2, 200), tabDATAGRAMMES({stCas.sAttendu}));
+    }
+}
+
+TEST(ServiceJournal, LinesReachTheSystemLogAsUtf8Text)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // No engine: the search logs its multi-line text with accents.
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+    EXPECT_EQ(clDemon.Lance({"--SERVICE", "utf8"}).nStatut, 255);
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+    bool bTrouve = false;
+    for (const auto &stLigne : clDemon.tabJournal()) {
+        EXPECT_EQ(stLigne.second.find('\r'), std::string::npos) << stLigne.second;
+        if (stLigne.first == 2 && stLigne.second.find("Impossible de trouver la librairie tq150vm.so.\nVerifiez que les "
+                                                      "librairies n\xC3\xA9" "cessaires") == 0)
+            bTrouve = true;
+    }
+    EXPECT_TRUE(bTrouve);
+    EXPECT_TRUE(clDemon.bJournalContient(2, "Impossible de d\xE9marrer le service"));
+}
+
+TEST(ServiceNotification, UnreachableManagerChangesNothingButALogLine)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    for (const std::string &sNom : {std::string("/nonexistent/notify"), std::string("relative"), std::string("@")}) {
+        SCOPED_TRACE(sNom);
+        CDemon clDemon;
+        stOPTIONSDEMON stOptions;
+        stOptions.sNotification = sNom;
+        const pid_t nDemon = nDemarreService(clDemon, "lost", "wait_stop\n", "record", stOptions);
+        ASSERT_GT(nDemon, 0);
+        EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+        EXPECT_FALSE(bExiste(clDemon.sPidFichier("lost")));
+        if (sNom[0] == '/') {
+            EXPECT_TRUE(clDemon.bJournalContient(4, "Message READY au gestionnaire de services non transmis"));
+            EXPECT_TRUE(clDemon.bJournalContient(4, "Message STOPPING au gestionnaire de services non transmis"));
+        } else {
+            EXPECT_TRUE(clDemon.bJournalContient(4, "NOTIFY_SOCKET ne nomme pas une socket utilisable"));
+        }
+    }
 }
 
 } // namespace
