@@ -291,8 +291,45 @@ else
   status tqsample-user
 fi
 
+# 8. The sample service as its own package, made inside the container by tqpack deb
+# from the installed launcher: dpkg -i enables and starts it (ready when dpkg returns),
+# dpkg -r stops it.
+in_ct systemctl stop tqsample tqsample-user 2>/dev/null || true
+pkg=tqsampledeb
+tql=$(in_ct find /usr /opt -path '*/share/tqexe/examples/service/tqsample.TQL' | head -1)
+if [ -z "$tql" ]; then
+  ko "tqpack deb: no installed tqsample.TQL"
+elif ! in_ct tqpack deb --name "$pkg" --version 1.0-1 --tql "$tql" --project tqsample --service --user nobody \
+  --directory "/var/lib/$pkg" --maintainer 'systemd-check <root@example.org>' -o "/tmp/$pkg.deb" /usr/bin/tqexe \
+  >"$work/deb.log" 2>&1; then
+  ko "tqpack deb failed: $(tail -1 "$work/deb.log")"
+else
+  t=$(now_ms)
+  if in_ct dpkg -i "/tmp/$pkg.deb" >>"$work/deb.log" 2>&1; then
+    deb_ms=$(since "$t")
+    ok "dpkg -i $pkg.deb in $deb_ms ms"
+    [ "$(in_ct systemctl is-enabled "$pkg.service" 2>/dev/null)" = enabled ] && ok "$pkg.service enabled by postinst" ||
+      ko "$pkg.service is not enabled after dpkg -i"
+    main=$(prop "$pkg.service" MainPID) pf=$(in_ct cat "/run/$pkg.pid" 2>/dev/null || true)
+    if [ "$(prop "$pkg.service" ActiveState)" = active ] && [ "${main:-0}" -gt 0 ] && [ "$pf" = "$main" ]; then
+      ok "$pkg.service started by postinst, MainPID $main is the pid file's"
+    else
+      ko "$pkg.service after dpkg -i: $(prop "$pkg.service" ActiveState), MainPID '$main', pid file '$pf'"
+      status "$pkg.service"
+    fi
+    [ "$(owner "/var/lib/$pkg")" = nobody ] && ok "/var/lib/$pkg handed to nobody" ||
+      ko "/var/lib/$pkg owned by '$(owner "/var/lib/$pkg")'"
+    in_ct dpkg -r "$pkg" >>"$work/deb.log" 2>&1 || ko "dpkg -r $pkg failed"
+    [ "$(prop "$pkg.service" ActiveState)" != active ] && ! in_ct test -s "/run/$pkg.pid" &&
+      ok "dpkg -r stopped $pkg.service, pid file gone" || ko "after dpkg -r: $(prop "$pkg.service" ActiveState)"
+    in_ct dpkg --purge "$pkg" >>"$work/deb.log" 2>&1 || ko "dpkg --purge $pkg failed"
+  else
+    ko "dpkg -i $pkg.deb failed: $(tail -3 "$work/deb.log")"
+  fi
+fi
+
 echo "systemd-check: figures: boot $boot_ms ms; start (ready) median $(median "${starts[@]}") ms [${starts[*]:-}];" \
   "stop median $(median "${stops[@]}") ms [${stops[*]:-}]; restart after kill -9 ${restart_ms:--} ms;" \
-  "refused start ${fail_ms:--} ms"
+  "refused start ${fail_ms:--} ms; dpkg -i of the tqpack deb service ${deb_ms:--} ms"
 [ "$fails" -eq 0 ] || die "$fails check(s) failed (container console: $work/console.log)"
 echo "systemd-check: ok"
