@@ -12,7 +12,7 @@ FUZZ_TARGETS      ?=
 PREFIX ?= /usr/local
 TREE   ?= x64
 
-.PHONY: all bootstrap x64 x86 demo test test-x64 test-x86 asan fuzz fuzz-long bench install package clean
+.PHONY: all bootstrap x64 x86 demo test test-x64 test-x86 asan fuzz fuzz-long bench install package systemd-check clean
 
 all: x64
 
@@ -73,6 +73,12 @@ package: $(TREE)
 	rm -rf build/$(TREE)/packages
 	cd build/$(TREE) && cpack -G DEB -B packages
 	@bash scripts/package-check.sh build/$(TREE)/packages
+
+# The sample service under a real systemd (root, network the first time; not part of
+# 'make test'): a Debian root made once in build/systemd-root, booted with
+# systemd-nspawn, the packages of the tree installed in it. See scripts/systemd-check.sh.
+systemd-check: package
+	@bash scripts/systemd-check.sh build/$(TREE)/packages
 
 bench: bootstrap
 	cmake -S . -B build/bench $(CMAKE_G) -DTQ_BENCH=ON -DTQ_TESTS=OFF -DCMAKE_BUILD_TYPE=Release

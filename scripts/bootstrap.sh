@@ -26,6 +26,8 @@ need_cmd dpkg-shlibdeps dpkg-dev   # make package: the packages' dependencies
 # runs in a mount namespace made by unshare.
 need_cmd systemd-analyze systemd
 need_cmd unshare util-linux
+# tqpack deb and make package: the packages are checked with lintian.
+need_cmd lintian lintian
 
 # Deduplicate while keeping order.
 declare -A seen=()

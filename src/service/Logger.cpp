@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "charset/xEmulUnicode.h"
 #include "platform/WinApi.h"
 #include "strings/Tstring.h"
 
@@ -17,10 +18,45 @@ static const int gnSansEvenement = -1;
 // Language of the system text in AddLogSystemError: the user's default.
 static const DWORD gdwLangueDefaut = 0x400;
 
+// Code page 1252 into UTF-8; a byte without a character becomes '?'.
+static std::string sVersUTF8(const std::string &sTexte)
+{
+    std::string sSortie(sTexte.size() * 3 + 1, '\0');
+    int n = sTexte.empty() ? 0
+                           : MultiByteToUTF8(1252, sTexte.data(), sTexte.size(), &sSortie[0], sSortie.size(), 0);
+    if (n > 0 || sTexte.empty()) {
+        sSortie.resize(static_cast<size_t>(n));
+        return sSortie;
+    }
+    // The whole text failed on some byte: one byte at a time.
+    sSortie.clear();
+    for (char c : sTexte) {
+        char szCar[8] = "";
+        int nCar = MultiByteToUTF8(1252, &c, 1, szCar, sizeof(szCar), 0);
+        if (nCar > 0)
+            sSortie.append(szCar, static_cast<size_t>(nCar));
+        else
+            sSortie += '?';
+    }
+    return sSortie;
+}
+
+std::string Logger_sTexteJournal(const char *pszTexte)
+{
+    std::string sLignes;
+    for (const char *p = pszTexte ? pszTexte : ""; *p; ++p) {
+        if (*p != '\r')
+            sLignes += *p;
+        else if (p[1] != '\n')
+            sLignes += '\n';
+    }
+    return sVersUTF8(sLignes);
+}
+
 static void SortieSyslog(int nPriorite, const char *pszTexte)
 {
     // The text is finished: a '%' in it must not be read as a conversion.
-    syslog(nPriorite, "%s", pszTexte);
+    syslog(nPriorite, "%s", Logger_sTexteJournal(pszTexte).c_str());
 }
 
 static PFN_SORTIESYSLOG gpfnSortieSysteme = SortieSyslog;

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <string>
 
 // Where messages go.
 enum eMODE : int32_t {
@@ -42,6 +43,10 @@ protected:
 typedef void (*PFN_SORTIESYSLOG)(int nPriorite, const char *pszTexte);
 // Answers the sink that was in place.
 PFN_SORTIESYSLOG Logger_SetSortieSysteme(PFN_SORTIESYSLOG pfnSortie);
+// A text as the system log stores it: the system's code page (1252) turned into
+// UTF-8 and every line end ("\r\n" or a lone '\r') into "\n", so that the journal
+// keeps it as text. Bytes the code page does not define become '?'.
+std::string Logger_sTexteJournal(const char *pszTexte);
 
 class CLogger : public ILogger {
 public:

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "error/accesdllres.h"
 #include "launcher/TQExe.h"
 #include "service/Logger.h"
+#include "service/Notification.h"
 #include "service/StartServer.h"
 #include "strings/Tstring.h"
 
@@ -45,6 +47,9 @@ static const char gszNomInvalide[] =
     "Nom de service invalide : <%s> (vide, avec '/' ou trop long).\r\n"
     "Invalid service name: <%s> (empty, holding '/' or too long).";
 static const char gszDescripteurs[] = "Les sorties standard du demon ne sont pas sur /dev/null";
+static const char gszNotificationEchouee[] = "Message %s au gestionnaire de services non transmis : %s";
+static const char gszNotificationInvalide[] = "NOTIFY_SOCKET ne nomme pas une socket utilisable : le gestionnaire de "
+                                              "services ne sera pas pr\xE9venu";
 
 // The readiness channel: one byte "ready", or "failed" followed by the reason.
 static const char gcPret = 'P';
@@ -59,26 +64,55 @@ static volatile sig_atomic_t gbArret = 0;
 static std::string gsDernierMessage;
 // Write end of the readiness channel in the daemon; -1 once used or when none.
 static int gnCanalPret = -1;
+// True in the daemon a fork made: its pid is news to the service manager.
+static bool gbFourche = false;
 
 static ILogger *piLogger()
 {
     return gpclServiceImp ? gpclServiceImp->pclGetLogger() : nullptr;
 }
 
-// Logs a finished text at priority 2, as text.
+// Logs a finished text at priority 2, as text; errno is kept for the caller.
 static void Journal(const char *pszTexte)
 {
+    const int nErreur = errno;
     gsDernierMessage = pszTexte;
     if (ILogger *pi = piLogger())
         pi->AddLog(ePRIORITY_CRITIQUE, "%s", pszTexte);
+    errno = nErreur;
+}
+
+// Tells the service manager; a message that does not get through is logged, and the
+// service goes on without it.
+static void Notifie(const std::string &sMessage)
+{
+    if (Notification_bEnvoie(sMessage))
+        return;
+    const int nErreur = errno;
+    if (ILogger *pi = piLogger())
+        pi->AddLog(ePRIORITY_AVERTISSEMENT, gszNotificationEchouee, sMessage.substr(0, sMessage.find('=')).c_str(),
+                   strerror(nErreur));
+}
+
+// The manager's status line is one line of UTF-8.
+static void NotifieEchec(const char *pszRaison, int nErreur)
+{
+    std::string sStatut = Logger_sTexteJournal(pszRaison);
+    std::replace(sStatut.begin(), sStatut.end(), '\n', ' ');
+    std::string sMessage = "STATUS=" + sStatut;
+    if (nErreur > 0)
+        sMessage += "\nERRNO=" + std::to_string(nErreur);
+    Notifie(sMessage);
 }
 
 static void JournalMessage(unsigned int nId, const char *pszArgument)
 {
+    const int nErreur = errno;
     CTString clTexte;
     bool bOk = pszArgument ? DLLRES_bFormatMessage(nId, &clTexte, pszArgument) : DLLRES_bLoadString(nId, &clTexte);
     if (!bOk || clTexte.nTaille() == 0)
         clTexte.printf("message %u", nId);
+    errno = nErreur;
     Journal(clTexte.pszGet());
 }
 
@@ -115,19 +149,29 @@ static void SignaleEchec(const char *pszRaison)
     FermeCanal();
 }
 
+// The service manager first: the launching process may exit as soon as it knows.
 static void SignalePret()
 {
+    Notifie(gbFourche ? "READY=1\nMAINPID=" + std::to_string(getpid()) : std::string("READY=1"));
     if (gnCanalPret < 0)
         return;
     bEnvoie(gnCanalPret, &gcPret, 1);
     FermeCanal();
 }
 
-// Logs a failure of the start-up and reports it to the launching process.
-static void EchecDemarrage(const char *pszTexte)
+// Reports the failure last logged (with the errno of the failing call, 0 for none) to
+// the service manager and to the launching process.
+static void SignaleEchecJournalise(int nErreur)
+{
+    NotifieEchec(gsDernierMessage.c_str(), nErreur);
+    SignaleEchec(gsDernierMessage.c_str());
+}
+
+// Logs a failure of the start-up and reports it.
+static void EchecDemarrage(const char *pszTexte, int nErreur = 0)
 {
     Journal(pszTexte);
-    SignaleEchec(pszTexte);
+    SignaleEchecJournalise(nErreur);
 }
 
 static void EchecDemarrageMessage(unsigned int nId, const char *pszArgument)
@@ -275,6 +319,7 @@ bool bChangeUser(int nFichier, const char *pszUtilisateur, int bPermanent)
     std::vector<char> tabTampon(16384);
     if (!pszUtilisateur || getpwnam_r(pszUtilisateur, &stCompte, tabTampon.data(), tabTampon.size(), &pstCompte) != 0 ||
         !pstCompte) {
+        errno = 0;
         JournalMessage(eMSG_UTILISATEUR_INCONNU, pszUtilisateur ? pszUtilisateur : "");
         return false;
     }
@@ -386,16 +431,18 @@ static int nPrendFichierPid(const char *pszChemin)
     for (int nEssai = 0; nEssai < gnEssaisPid; ++nEssai) {
         int nFd = open(pszChemin, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
         if (nFd < 0) {
+            const int nErreur = errno;
             if (ILogger *pi = piLogger())
                 if (CLogger *pclLogger = dynamic_cast<CLogger *>(pi))
                     pclLogger->AddLogSystemError("%s", pszChemin);
-            EchecDemarrage(gszPidEchoue);
+            EchecDemarrage(gszPidEchoue, nErreur);
             return -1;
         }
         if (lockf(nFd, F_TLOCK, 0) != 0) {
+            const int nErreur = errno;
             CTString clTexte;
             clTexte.printf(gszDejaLance, pszChemin);
-            EchecDemarrage(clTexte.pszGet());
+            EchecDemarrage(clTexte.pszGet(), nErreur);
             close(nFd); // never removed: it belongs to the instance that holds it
             return -1;
         }
@@ -410,12 +457,13 @@ static int nPrendFichierPid(const char *pszChemin)
         char szPid[12];
         int nLongueur = snprintf(szPid, sizeof(szPid), "%d\n", static_cast<int>(getpid()));
         if (ftruncate(nFd, 0) != 0 || pwrite(nFd, szPid, static_cast<size_t>(nLongueur), 0) != nLongueur) {
+            const int nErreur = errno;
             if (ILogger *pi = piLogger())
                 if (CLogger *pclLogger = dynamic_cast<CLogger *>(pi))
                     pclLogger->AddLogSystemError("%s", pszChemin);
             CTString clTexte;
             clTexte.printf(gszPidEcriture, pszChemin);
-            EchecDemarrage(clTexte.pszGet());
+            EchecDemarrage(clTexte.pszGet(), nErreur);
             unlink(pszChemin);
             close(nFd);
             return -1;
@@ -479,7 +527,7 @@ static bool bDetache(int *pnStatut)
 {
     int tabCanal[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, tabCanal) != 0) {
-        Journal(gszForkEchoue);
+        EchecDemarrage(gszForkEchoue, errno);
         fprintf(stderr, "%s\n", gszForkEchoue);
         *pnStatut = -1;
         return false;
@@ -489,7 +537,7 @@ static bool bDetache(int *pnStatut)
     fflush(nullptr);
     pid_t nEnfant = fork();
     if (nEnfant < 0) {
-        Journal(gszForkEchoue);
+        EchecDemarrage(gszForkEchoue, errno);
         fprintf(stderr, "%s\n", gszForkEchoue);
         close(tabCanal[0]);
         close(tabCanal[1]);
@@ -503,6 +551,7 @@ static bool bDetache(int *pnStatut)
     }
     close(tabCanal[0]);
     gnCanalPret = tabCanal[1];
+    gbFourche = true;
     if (gnCanalPret < 0)
         _exit(255);
     setsid();
@@ -511,7 +560,7 @@ static bool bDetache(int *pnStatut)
     fflush(nullptr);
     pid_t nDemon = fork();
     if (nDemon < 0) {
-        EchecDemarrage(gszForkEchoue);
+        EchecDemarrage(gszForkEchoue, errno);
         _exit(255);
     }
     if (nDemon > 0)
@@ -528,6 +577,11 @@ int ServiceMain(const char *pszNom)
         fprintf(stderr, "%s\n", clTexte.pszGet());
         return -1;
     }
+    // Taken before the fork: both processes may have something to tell.
+    const bool bNotificationNommee = getenv("NOTIFY_SOCKET") != nullptr;
+    if (!Notification_bPrend() && bNotificationNommee)
+        if (ILogger *pi = piLogger())
+            pi->AddLog(ePRIORITY_AVERTISSEMENT, "%s", gszNotificationInvalide);
     // Under init (or as the first process of a PID namespace) nobody waits for a
     // parent to exit: run in place.
     if (getppid() != 1 && getpid() != 1) {
@@ -557,7 +611,7 @@ int ServiceMain(const char *pszNom)
     // The application never runs with root's ids when a service user is given.
     if (bUtilisateur) {
         if (!bChangeUser(nPid, szUtilisateur, 1)) {
-            SignaleEchec(gsDernierMessage.c_str());
+            SignaleEchecJournalise(errno);
             LibereFichierPid(szCheminPid, nPid);
             return -1;
         }
@@ -577,6 +631,7 @@ int ServiceMain(const char *pszNom)
     }
     SignalePret();
     gpclServiceImp->MainLoop();
+    Notifie("STOPPING=1");
     // Whoever asked for the stop, the engine is ended and released here, on the
     // main thread, while the logger it was handed still exists.
     FinTermHandler();

@@ -29,4 +29,50 @@ for h in "$(dirname "$0")"/../../include/*.h; do
 done
 out=$("$p/share/tqexe/demo" 2>/dev/null) || fail "the installed demo failed"
 [ "$(grep -c 'Hello from the reference engine' <<<"$out")" -eq 2 ] || fail "the installed demo did not run: $out"
+
+# The sample service, installed from the installed layout and from the build tree:
+# every file in place with its mode, the launcher opening the engine beside it, the
+# units pointed at the prefix, no temporary file left.
+sample() { "$1/share/tqexe/examples/service/install.sh" "${@:2}"; }
+check_sample() { # DIR ENGINE
+  local d=$1
+  [ "$(cd "$d" && ls -A | xargs)" = "tq150vm.so tqsample tqsample.TQL tqsample.TX" ] || fail "sample in $d: $(ls -A "$d" | xargs)"
+  for f in tqsample:755 tq150vm.so:755 tqsample.TQL:644 tqsample.TX:644; do
+    [ "$(stat -c %a "$d/${f%:*}")" = "${f#*:}" ] || fail "$d/${f%:*} is not mode ${f#*:}"
+  done
+  cmp -s "$d/tq150vm.so" "$2" || fail "the engine in $d is not $2"
+  "$p/bin/tqpack" inspect "$d/tqsample" | grep -q "^outcome: the launcher opens $d/tq150vm.so " ||
+    fail "the sample launcher in $d does not open the engine beside it"
+}
+mkdir "$root/units"
+sample "$p" --prefix "$root/svc/" --units "$root/units" >/dev/null || fail "install.sh from the installed layout failed"
+check_sample "$root/svc" "$p/lib/tqexe/engine/tq150vm.so"
+for u in tqsample tqsample-user; do
+  grep -qx "ExecStart=$root/svc/tqsample --SERVICE tqsample" "$root/units/$u.service" || fail "$u.service not pointed at the prefix"
+done
+[ "$(ls -A "$root/units" | xargs)" = "tqsample-user.service tqsample.service" ] || fail "unit directory: $(ls -A "$root/units" | xargs)"
+# A second install keeps the operator's service choices.
+echo "USER=daemon" >>"$root/svc/tqsample.TX"
+sample "$p" --prefix "$root/svc" >/dev/null || fail "second install failed"
+grep -qx "USER=daemon" "$root/svc/tqsample.TX" || fail "a second install replaced tqsample.TX"
+sample "$p" --prefix "$root/with space" --units "$root/units" >/dev/null 2>&1 && fail "a prefix with a space went into ExecStart="
+
+# The engine in the multiarch directory, and one of the other word size where the
+# plain directory has it: the launcher's kind is taken.
+cp -a "$root/all" "$root/ma"
+q=$root/ma/opt/tq
+mkdir -p "$q/lib/x86_64-linux-gnu/tqexe/engine"
+mv "$q/lib/tqexe/engine/tq150vm.so" "$q/lib/x86_64-linux-gnu/tqexe/engine/"
+cp "$q/lib/x86_64-linux-gnu/tqexe/engine/tq150vm.so" "$q/lib/tqexe/engine/tq150vm.so"
+[ "$(od -An -tx1 -j4 -N1 "$q/bin/tqexe" | tr -d ' ')" = 01 ] && other='\x02' || other='\x01'
+printf "$other" | dd of="$q/lib/tqexe/engine/tq150vm.so" bs=1 seek=4 conv=notrunc status=none
+sample "$q" --prefix "$root/svc2" >/dev/null || fail "install.sh with the engine in lib/<multiarch> failed"
+check_sample "$root/svc2" "$q/lib/x86_64-linux-gnu/tqexe/engine/tq150vm.so"
+rm "$q/lib/x86_64-linux-gnu/tqexe/engine/tq150vm.so"
+err=$(sample "$q" --prefix "$root/svc3" 2>&1 >/dev/null) && fail "install.sh took an engine of the other word size"
+grep -q "no engine for" <<<"$err" || fail "install.sh without a fitting engine said: $err"
+
+# The older form, from the build tree.
+bash "$(dirname "$0")/../../examples/service/install.sh" "$build/bin" "$root/svc4" >/dev/null || fail "install.sh BIN_DIR PREFIX failed"
+check_sample "$root/svc4" "$build/bin/tq150vm.so"
 echo "install_test: ok"

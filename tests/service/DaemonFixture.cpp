@@ -16,9 +16,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+
+#include "service/Logger.h"
 
 extern char **environ;
 
@@ -171,8 +174,11 @@ pid_t CDemon::Demarre(const std::vector<std::string> &tabArgs, const stOPTIONSDE
     st.tabArgv.push_back(sExe());
     st.tabArgv.insert(st.tabArgv.end(), tabArgs.begin(), tabArgs.end());
     for (char **pp = environ; *pp; ++pp)
-        if (strncmp(*pp, "LD_LIBRARY_PATH=", 16) != 0 && strncmp(*pp, "TQE_RECORD_FILE=", 16) != 0)
+        if (strncmp(*pp, "LD_LIBRARY_PATH=", 16) != 0 && strncmp(*pp, "TQE_RECORD_FILE=", 16) != 0 &&
+            strncmp(*pp, "NOTIFY_SOCKET=", 14) != 0)
             st.tabEnv.push_back(*pp);
+    if (!stOptions.sNotification.empty())
+        st.tabEnv.push_back("NOTIFY_SOCKET=" + stOptions.sNotification);
     st.tabEnv.push_back("TQE_RECORD_FILE=" + (stOptions.sRecord.empty() ? sRecord() : stOptions.sRecord));
     for (std::string &s : st.tabArgv)
         st.tabPArgv.push_back(&s[0]);
@@ -348,10 +354,53 @@ const std::vector<std::pair<int, std::string>> &CDemon::tabJournal()
 
 bool CDemon::bJournalContient(int nPriorite, const std::string &sTexte)
 {
+    // The system log receives UTF-8; the launcher's texts are in code page 1252.
+    const std::string sJournal = Logger_sTexteJournal(sTexte.c_str());
     for (const auto &stLigne : tabJournal())
-        if (stLigne.first == nPriorite && stLigne.second.find(sTexte) != std::string::npos)
+        if (stLigne.first == nPriorite && stLigne.second.find(sJournal) != std::string::npos)
             return true;
     return false;
+}
+
+CGestionnaire::CGestionnaire(const std::string &sNom) : m_sNom(sNom)
+{
+    struct sockaddr_un stAdresse = {};
+    stAdresse.sun_family = AF_UNIX;
+    if (sNom.size() < 2 || sNom.size() >= sizeof(stAdresse.sun_path))
+        return;
+    memcpy(stAdresse.sun_path, sNom.data(), sNom.size());
+    const bool bAbstrait = sNom[0] == '@';
+    if (bAbstrait)
+        stAdresse.sun_path[0] = '\0';
+    const socklen_t nLongueur = static_cast<socklen_t>(offsetof(struct sockaddr_un, sun_path) + sNom.size());
+    m_nSocket = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_nSocket >= 0 && bind(m_nSocket, reinterpret_cast<struct sockaddr *>(&stAdresse), nLongueur) != 0) {
+        close(m_nSocket);
+        m_nSocket = -1;
+    }
+}
+
+CGestionnaire::~CGestionnaire()
+{
+    if (m_nSocket < 0)
+        return;
+    close(m_nSocket);
+    if (m_sNom[0] == '/')
+        unlink(m_sNom.c_str());
+}
+
+std::vector<std::string> CGestionnaire::tabRecus(size_t n, int nMs)
+{
+    const long long nFin = nMaintenantMs() + nMs;
+    for (;;) {
+        char szTampon[4096];
+        ssize_t nLu;
+        while (m_nSocket >= 0 && (nLu = recv(m_nSocket, szTampon, sizeof(szTampon), 0)) >= 0)
+            m_tabRecus.emplace_back(szTampon, static_cast<size_t>(nLu));
+        if (m_tabRecus.size() >= n || nMaintenantMs() >= nFin)
+            return m_tabRecus;
+        usleep(10 * 1000);
+    }
 }
 
 std::vector<pid_t> CDemon::tabEnfants(pid_t nParent)

@@ -21,6 +21,27 @@ struct stOPTIONSDEMON {
     bool bPid1 = false;         // started as a child of a PID namespace's first process
     bool bRunLectureSeule = false; // /run mounted read-only
     std::string sRecord;        // call record of the engine (default: the application's)
+    std::string sNotification;  // NOTIFY_SOCKET of the launcher; empty: none
+};
+
+// A datagram socket standing in for the service manager's: a path, or an abstract
+// name given with its leading '@'.
+class CGestionnaire {
+public:
+    explicit CGestionnaire(const std::string &sNom);
+    ~CGestionnaire();
+    CGestionnaire(const CGestionnaire &) = delete;
+    CGestionnaire &operator=(const CGestionnaire &) = delete;
+
+    bool bPret() const { return m_nSocket >= 0; }
+    const std::string &sNom() const { return m_sNom; }
+    // The datagrams received so far, waiting up to nMs for the n-th.
+    std::vector<std::string> tabRecus(size_t n, int nMs = gnAttenteMaxMs);
+
+private:
+    std::string m_sNom;
+    int m_nSocket = -1;
+    std::vector<std::string> m_tabRecus;
 };
 
 class CDemon {
@@ -63,8 +84,9 @@ public:
     std::vector<std::string> tabRecord() const { return tabLignes(sLitFichier(sRecord())); }
     // The record's line starting with sDebut, empty when none.
     std::string sLigneRecord(const std::string &sDebut) const;
-    // Every system-log line received so far: priority and message.
+    // Every system-log line received so far, as received: priority and message.
     const std::vector<std::pair<int, std::string>> &tabJournal();
+    // sTexte is a launcher text (code page 1252), looked for as the journal stores it.
     bool bJournalContient(int nPriorite, const std::string &sTexte);
     // Children of a process (from /proc).
     static std::vector<pid_t> tabEnfants(pid_t nParent);

@@ -78,4 +78,23 @@ TEST(Logger, SystemErrorNamesTheErrnoOfTheCall)
     }
 }
 
+TEST(Logger, JournalTextIsUtf8WithPlainLineEnds)
+{
+    const struct {
+        const char *pszCas;
+        std::string sTexte, sAttendu;
+    } tabCas[] = {
+        {"ascii", "plain 100%", "plain 100%"},
+        {"empty", "", ""},
+        {"accents", "Service d\xE9j\xE0 lanc\xE9", "Service d\xC3\xA9j\xC3\xA0 lanc\xC3\xA9"},
+        {"crlf", "line one\r\nn\xE9" "cessaires\r\n", "line one\nn\xC3\xA9" "cessaires\n"},
+        {"lone cr", "a\rb\n\rc", "a\nb\n\nc"},
+        {"above latin-1", "\x80 \x9C \xFF", "\xE2\x82\xAC \xC5\x93 \xC3\xBF"},
+        {"undefined byte", "x\x81y\xE9", "x?y\xC3\xA9"},
+    };
+    for (const auto &stCas : tabCas)
+        EXPECT_EQ(Logger_sTexteJournal(stCas.sTexte.c_str()), stCas.sAttendu) << stCas.pszCas;
+    EXPECT_EQ(Logger_sTexteJournal(nullptr), "");
+}
+
 } // namespace

@@ -48,11 +48,11 @@ std::string sChampEtat(const std::string &sEtat, const std::string &sNom)
 // Starts the service from a shell-like parent and checks what the parent promises:
 // exit status 0, the pid file already written.
 pid_t nDemarreService(CDemon &clDemon, const std::string &sService, const std::string &sScript,
-                      const std::string &sVariante = "record")
+                      const std::string &sVariante = "record", const stOPTIONSDEMON &stOptions = stOPTIONSDEMON())
 {
     EXPECT_TRUE(clDemon.bPoseMoteur(sVariante));
     EXPECT_TRUE(clDemon.bPoseScript(sScript));
-    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", sService});
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", sService}, stOptions);
     EXPECT_EQ(st.nStatut, 0) << st.sErreur;
     EXPECT_EQ(st.sSortie, "");
     EXPECT_EQ(st.sErreur, "");
@@ -353,31 +353,92 @@ TEST(ServiceDaemon, SlowStartIsAwaitedByTheParent)
 
 namespace {
 
-// The example unit, its ExecStart pointing into another directory (given with its '/').
-std::string sUniteExemple(const std::string &sRepertoire)
+// An example unit, its ExecStart pointing into another directory (given with its '/').
+std::string sUniteExemple(const std::string &sUnite, const std::string &sRepertoire)
 {
-    return std::regex_replace(sLitFichier(sSource("examples/service/tqsample.service")),
-                              std::regex("/opt/tqsample/"), sRepertoire);
+    return std::regex_replace(sLitFichier(sSource("examples/service/" + sUnite)), std::regex("/opt/tqsample/"),
+                              sRepertoire);
 }
 
-TEST(ServiceExample, UnitIsValidAndItsRoadRuns)
+std::string sAnalyse()
+{
+    for (const char *psz : {"/usr/bin/systemd-analyze", "/bin/systemd-analyze"})
+        if (bExiste(psz))
+            return psz;
+    return "";
+}
+
+// The exposure figure systemd-analyze gives a unit file without a running manager;
+// negative when this systemd-analyze cannot rate a file (no --offline).
+double nExposition(const std::string &sAnalyseur, const std::string &sFichier, std::string &sSortie)
+{
+    if (Execute({sAnalyseur, "--help"}).sSortie.find("--offline") == std::string::npos)
+        return -1;
+    stRESULTATPROCESSUS st = Execute({sAnalyseur, "security", "--offline=true", "--no-pager", sFichier});
+    sSortie = st.sSortie + st.sErreur;
+    std::smatch clFigure;
+    if (st.nStatut != 0 || !std::regex_search(sSortie, clFigure, std::regex("Overall exposure level for [^:]*: ([0-9]+\\.[0-9]+)")))
+        return 100;
+    return std::stod(clFigure[1]);
+}
+
+struct stUNITE {
+    const char *pszFichier;
+    bool bUtilisateur; // User= in the unit, no capability
+};
+
+TEST(ServiceExample, UnitsAreValidNotifyingAndHardened)
+{
+    const std::string sAnalyseur = sAnalyse();
+    CTempDir clRep;
+    const std::string sExe = clRep.sFichier("tqsample");
+    ASSERT_TRUE(bCopieFichier(sBin("tqexe"), sExe));
+    for (const stUNITE &stCas : {stUNITE{"tqsample.service", false}, stUNITE{"tqsample-user.service", true}}) {
+        SCOPED_TRACE(stCas.pszFichier);
+        const std::string sUnite = sUniteExemple(stCas.pszFichier, clRep.sFichier(""));
+        // Readiness comes from the launcher itself, failed starts are final.
+        for (const char *psz : {"\nType=notify\n", "\nRestartSec=[1-9]", "\nTimeoutStartSec=[1-9]",
+                                "\nRestart=on-failure\n", "\nRestartPreventExitStatus=255\n",
+                                "\nNoNewPrivileges=yes\n", "\nProtectSystem=strict\n"})
+            EXPECT_TRUE(std::regex_search(sUnite, std::regex(psz))) << psz;
+        std::smatch clExec;
+        ASSERT_TRUE(std::regex_search(sUnite, clExec, std::regex("\nExecStart=(\\S+) --SERVICE tqsample\n")));
+        EXPECT_EQ(clExec[1].str(), sExe);
+        std::smatch clCaps;
+        ASSERT_TRUE(std::regex_search(sUnite, clCaps, std::regex("\nCapabilityBoundingSet=([^\n]*)\n")));
+        if (stCas.bUtilisateur) {
+            EXPECT_TRUE(std::regex_search(sUnite, std::regex("\nUser=tqsample\n")));
+            EXPECT_EQ(clCaps[1].str(), "");
+        } else {
+            EXPECT_FALSE(std::regex_search(sUnite, std::regex("\nUser=")));
+            EXPECT_EQ(clCaps[1].str(), "CAP_SETUID CAP_SETGID CAP_CHOWN CAP_DAC_OVERRIDE CAP_FOWNER");
+        }
+        const std::string sFichier = clRep.sFichier(stCas.pszFichier);
+        ASSERT_TRUE(bEcritFichier(sFichier, sUnite));
+        if (sAnalyseur.empty())
+            continue;
+        stRESULTATPROCESSUS st = Execute({sAnalyseur, "verify", sFichier});
+        EXPECT_EQ(st.nStatut, 0) << st.sErreur;
+        EXPECT_EQ(st.sErreur, "");
+        std::string sSortie;
+        const double nFigure = nExposition(sAnalyseur, sFichier, sSortie);
+        if (nFigure < 0)
+            std::cout << "[ SKIPPED  ] systemd-analyze cannot rate unit files: exposure not checked\n";
+        else
+            EXPECT_LE(nFigure, 5.0) << sSortie;
+    }
+    if (sAnalyseur.empty())
+        std::cout << "[ SKIPPED  ] systemd-analyze is not installed: the units are not verified\n";
+}
+
+TEST(ServiceExample, UnitsCommandRunsAsAChildOfProcessOne)
 {
     TQ_SAUTE_SI_IMPOSSIBLE();
     CDemon clDemon("tqsample");
-    const std::string sUnite = sUniteExemple(clDemon.sFichier(""));
-    ASSERT_NE(sUnite.find("Type=simple"), std::string::npos);
+    const std::string sUnite = sUniteExemple("tqsample.service", clDemon.sFichier(""));
     std::smatch clExec;
     ASSERT_TRUE(std::regex_search(sUnite, clExec, std::regex("\nExecStart=(\\S+) (--SERVICE) (\\S+)\n")));
     EXPECT_EQ(clExec[1].str(), clDemon.sExe());
-    ASSERT_TRUE(bEcritFichier(clDemon.sFichier("tqsample.service"), sUnite));
-
-    if (bExiste("/usr/bin/systemd-analyze") || bExiste("/bin/systemd-analyze")) {
-        stRESULTATPROCESSUS st = Execute({"/bin/sh", "-c", "systemd-analyze verify \"$0\"", clDemon.sFichier("tqsample.service")});
-        EXPECT_EQ(st.nStatut, 0) << st.sErreur;
-        EXPECT_EQ(st.sErreur, "");
-    } else {
-        std::cout << "[ SKIPPED  ] systemd-analyze is not installed: the unit is not verified\n";
-    }
 
     // What systemd does: the launcher as a child of process 1, stopped with SIGTERM.
     ASSERT_TRUE(clDemon.bPoseMoteur("record"));
@@ -417,6 +478,137 @@ TEST(ServiceDaemon, ScriptInTheDaemonsWorkingDirectoryIsNotTaken)
     EXPECT_EQ(clDemon.sLigneRecord("ServiceStarted()"), "");
     for (pid_t nDemon : CDemon::tabEnfants(getpid()))
         EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+}
+
+} // namespace
+
+namespace {
+
+typedef std::vector<std::string> tabDATAGRAMMES;
+
+TEST(ServiceNotification, ManagerIsToldReadyThenStopping)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const struct {
+        const char *pszCas;
+        bool bPid1;     // run in place under a process 1: no MAINPID
+        bool bAbstrait; // an abstract socket name
+        const char *pszScript;
+        bool bSigterm; // stopped by SIGTERM, else by the engine itself
+    } tabCas[] = {
+        {"term", false, false, "wait_stop\n", true},
+        {"engine", false, true, "sleep 300\nstop\nwait_stop\n", false},
+        {"init", true, false, "wait_stop\n", true},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        CGestionnaire clGestionnaire(stCas.bAbstrait ? "@tqexe-test-" + std::to_string(getpid())
+                                                     : clDemon.sFichier("notify"));
+        ASSERT_TRUE(clGestionnaire.bPret());
+        stOPTIONSDEMON stOptions;
+        stOptions.sNotification = clGestionnaire.sNom();
+        std::string sPret = "READY=1";
+        pid_t nAttendu;
+        if (stCas.bPid1) {
+            ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+            ASSERT_TRUE(clDemon.bPoseScript(stCas.pszScript));
+            stOptions.bPid1 = true;
+            nAttendu = clDemon.Demarre({"--SERVICE", stCas.pszCas}, stOptions);
+            ASSERT_GT(nAttendu, 0);
+            EXPECT_EQ(clGestionnaire.tabRecus(1), tabDATAGRAMMES({sPret}));
+            EXPECT_EQ(clDemon.sAttendLigne(clDemon.sPidFichier(stCas.pszCas)), "2\n");
+            const std::vector<pid_t> tabLanceur = CDemon::tabEnfants(nAttendu);
+            ASSERT_EQ(tabLanceur.size(), 1u);
+            EXPECT_EQ(kill(tabLanceur[0], SIGTERM), 0);
+        } else {
+            nAttendu = nDemarreService(clDemon, stCas.pszCas, stCas.pszScript, "record", stOptions);
+            ASSERT_GT(nAttendu, 0);
+            // Told before the launching process returned, with the daemon's pid.
+            sPret += "\nMAINPID=" + std::to_string(nAttendu);
+            EXPECT_EQ(clGestionnaire.tabRecus(0, 0), tabDATAGRAMMES({sPret}));
+            if (stCas.bSigterm) {
+                EXPECT_EQ(kill(nAttendu, SIGTERM), 0);
+            }
+        }
+        EXPECT_EQ(clDemon.nAttendFin(nAttendu), 0);
+        EXPECT_EQ(clGestionnaire.tabRecus(3, 200), tabDATAGRAMMES({sPret, "STOPPING=1"}));
+    }
+}
+
+TEST(ServiceNotification, FailedStartSendsItsStatusOnly)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const struct {
+        const char *pszCas;
+        const char *pszVariante; // null: no engine
+        bool bRunLectureSeule;
+        std::string sAttendu;
+    } tabCas[] = {
+        {"no_engine", nullptr, false,
+         "STATUS=Impossible de d\xC3\xA9marrer le service : l'application n'a pas pu \xC3\xAAtre lanc\xC3\xA9" "e."},
+        {"pid_dir", "record", true,
+         "STATUS=Echec de la cr\xC3\xA9" "ation du fichier de lock du demon\nERRNO=" + std::to_string(EROFS)},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        CGestionnaire clGestionnaire(clDemon.sFichier("notify"));
+        ASSERT_TRUE(clGestionnaire.bPret());
+        if (stCas.pszVariante) {
+            ASSERT_TRUE(clDemon.bPoseMoteur(stCas.pszVariante));
+        }
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        stOPTIONSDEMON stOptions;
+        stOptions.sNotification = clGestionnaire.sNom();
+        stOptions.bRunLectureSeule = stCas.bRunLectureSeule;
+        EXPECT_EQ(clDemon.Lance({"--SERVICE", stCas.pszCas}, stOptions).nStatut, 255);
+        for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+        EXPECT_EQ(clGestionnaire.tabRecus(2, 200), tabDATAGRAMMES({stCas.sAttendu}));
+    }
+}
+
+TEST(ServiceJournal, LinesReachTheSystemLogAsUtf8Text)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // No engine: the search logs its multi-line text with accents.
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+    EXPECT_EQ(clDemon.Lance({"--SERVICE", "utf8"}).nStatut, 255);
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+    bool bTrouve = false;
+    for (const auto &stLigne : clDemon.tabJournal()) {
+        EXPECT_EQ(stLigne.second.find('\r'), std::string::npos) << stLigne.second;
+        if (stLigne.first == 2 && stLigne.second.find("Impossible de trouver la librairie tq150vm.so.\nVerifiez que les "
+                                                      "librairies n\xC3\xA9" "cessaires") == 0)
+            bTrouve = true;
+    }
+    EXPECT_TRUE(bTrouve);
+    EXPECT_TRUE(clDemon.bJournalContient(2, "Impossible de d\xE9marrer le service"));
+}
+
+TEST(ServiceNotification, UnreachableManagerChangesNothingButALogLine)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    for (const std::string &sNom : {std::string("/nonexistent/notify"), std::string("relative"), std::string("@")}) {
+        SCOPED_TRACE(sNom);
+        CDemon clDemon;
+        stOPTIONSDEMON stOptions;
+        stOptions.sNotification = sNom;
+        const pid_t nDemon = nDemarreService(clDemon, "lost", "wait_stop\n", "record", stOptions);
+        ASSERT_GT(nDemon, 0);
+        EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+        EXPECT_FALSE(bExiste(clDemon.sPidFichier("lost")));
+        if (sNom[0] == '/') {
+            EXPECT_TRUE(clDemon.bJournalContient(4, "Message READY au gestionnaire de services non transmis"));
+            EXPECT_TRUE(clDemon.bJournalContient(4, "Message STOPPING au gestionnaire de services non transmis"));
+        } else {
+            EXPECT_TRUE(clDemon.bJournalContient(4, "NOTIFY_SOCKET ne nomme pas une socket utilisable"));
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 int nTqpackStamp(int argc, char **argv);
 int nTqpackInspect(int argc, char **argv);
 int nTqpackEmbed(int argc, char **argv);
+int nTqpackDeb(int argc, char **argv);
 
 // One row of the command table (Main.cpp).
 struct stCOMMANDETQPACK {

@@ -9,6 +9,7 @@ static const stCOMMANDETQPACK gtabCommandes[] = {
     {"stamp", nTqpackStamp, "copy a launcher and write an application's values into it"},
     {"inspect", nTqpackInspect, "show a launcher's values and the engine search it will make"},
     {"embed", nTqpackEmbed, "copy a launcher and append a file to it as a carried block"},
+    {"deb", nTqpackDeb, "build a Debian package of an application, optionally as a service"},
 };
 
 static void Usage(FILE *pFlux)
