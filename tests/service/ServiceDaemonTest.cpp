@@ -14,6 +14,7 @@
 
 #include "DaemonFixture.h"
 #include "launcher/TQExe.h"
+#include "service/Logger.h"
 
 using namespace tqtest;
 
@@ -25,6 +26,12 @@ namespace {
         if (!sRaison.empty())                                                                                          \
             GTEST_SKIP() << sRaison;                                                                                   \
     } while (0)
+
+// The engine search's text as the parent shows it: one line.
+const std::string gsVMIntrouvableUneLigne =
+    "Impossible de trouver la librairie tq150vm.so. Verifiez que les librairies n\xE9" "cessaires au fonctionnement de "
+    "l'ex\xE9" "cutable soient accessibles par le PATH. Unable to find tq150vm.so librairie. Check whether librairies "
+    "used to operate the executable can be accessed by PATH.";
 
 // The end of the record after a clean stop: the engine ends the service, then is
 // told to terminate, then the library ends.
@@ -202,15 +209,18 @@ TEST(ServiceDaemon, FailedStartsExitWith255AndSayWhy)
         bool bRunLectureSeule;
         std::string sMessage;     // last line logged at priority 2 and shown by the parent
         std::string sAutreLigne;  // another line logged at priority 2
+        std::string sCause;       // the line of the cause shown by the parent after the message
     } tabCas[] = {
-        {"no_engine", nullptr, "", false, s5689, gszMessageVMIntrouvable},
-        {"run_false", "runsrv_false", "", false, s5689, ""},
-        {"pid_dir", "record", "", true, "Echec de la cr\xE9" "ation du fichier de lock du demon", ""},
+        {"no_engine", nullptr, "", false, s5689, gszMessageVMIntrouvable, gsVMIntrouvableUneLigne},
+        {"run_false", "runsrv_false", "", false, s5689, "", ""},
+        {"pid_dir", "record", "", true, "Echec de la cr\xE9" "ation du fichier de lock du demon", "",
+         "/var/run/pid_dir.pid , error 30, Read-only file system"},
         {"user", "record", "[SERVICE]\nUSER=no-such-user-tq\n", false,
-         "Utilisateur <no-such-user-tq> inconnu : le service ne peut pas prendre son identit\xE9.", ""},
+         "Utilisateur <no-such-user-tq> inconnu : le service ne peut pas prendre son identit\xE9.", "", ""},
     };
-    for (const auto &stCas : tabCas) {
-        SCOPED_TRACE(stCas.pszCas);
+    for (const auto &stCas : tabCas)
+    for (bool bPid1 : {false, true}) {
+        SCOPED_TRACE(std::string(stCas.pszCas) + (bPid1 ? " under a process 1" : " forked"));
         CDemon clDemon;
         if (stCas.pszVariante) {
             ASSERT_TRUE(clDemon.bPoseMoteur(stCas.pszVariante));
@@ -219,9 +229,14 @@ TEST(ServiceDaemon, FailedStartsExitWith255AndSayWhy)
         ASSERT_TRUE(clDemon.bPoseParametres(stCas.pszParametres));
         stOPTIONSDEMON stOptions;
         stOptions.bRunLectureSeule = stCas.bRunLectureSeule;
+        stOptions.bPid1 = bPid1;
+        // Under a process 1 the launcher is the daemon: its status is noted by that process.
         stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", stCas.pszCas}, stOptions);
-        EXPECT_EQ(st.nStatut, 255);
-        EXPECT_EQ(st.sErreur, stCas.sMessage + "\n");
+        if (bPid1)
+            EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "255\n");
+        else
+            EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur, stCas.sMessage + "\n" + (stCas.sCause.empty() ? "" : stCas.sCause + "\n"));
         EXPECT_TRUE(clDemon.bJournalContient(2, stCas.sMessage));
         if (!stCas.sAutreLigne.empty()) {
             EXPECT_TRUE(clDemon.bJournalContient(2, stCas.sAutreLigne));
@@ -485,9 +500,11 @@ TEST(ServiceNotification, FailedStartSendsItsStatusOnly)
         std::string sAttendu;
     } tabCas[] = {
         {"no_engine", nullptr, false,
-         "STATUS=Impossible de d\xC3\xA9marrer le service : l'application n'a pas pu \xC3\xAAtre lanc\xC3\xA9" "e."},
+         "STATUS=Impossible de d\xC3\xA9marrer le service : l'application n'a pas pu \xC3\xAAtre lanc\xC3\xA9" "e. " +
+             Logger_sTexteJournal(gsVMIntrouvableUneLigne.c_str())},
         {"pid_dir", "record", true,
-         "STATUS=Echec de la cr\xC3\xA9" "ation du fichier de lock du demon\nERRNO=" + std::to_string(EROFS)},
+         "STATUS=Echec de la cr\xC3\xA9" "ation du fichier de lock du demon /var/run/pid_dir.pid , error 30, Read-only "
+         "file system\nERRNO=" + std::to_string(EROFS)},
     };
     for (const auto &stCas : tabCas) {
         SCOPED_TRACE(stCas.pszCas);
