@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <regex>
 
@@ -563,6 +564,75 @@ TEST(ServiceNotification, UnreachableManagerChangesNothingButALogLine)
             EXPECT_TRUE(clDemon.bJournalContient(4, "Message STOPPING au gestionnaire de services non transmis"));
         } else {
             EXPECT_TRUE(clDemon.bJournalContient(4, "NOTIFY_SOCKET ne nomme pas une socket utilisable"));
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServiceDaemon, PidFileThatIsNoPlainFileIsRefusedAndLeftAlone)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const std::string sRefuse = "Fichier de lock /var/run/planted.pid refus\xE9 : ce n'est pas un fichier ordinaire "
+                                "\xE0 un seul lien\n";
+    const std::string sEchec = "Echec de la cr\xE9" "ation du fichier de lock du demon\n";
+    const struct {
+        const char *pszCas;
+        int (*pfnPose)(const char *pszCible, const char *pszChemin);
+        std::string sDebutErreur;
+    } tabCas[] = {
+        {"hard link", [](const char *c, const char *p) { return link(c, p); }, sRefuse},
+        {"symbolic link", [](const char *c, const char *p) { return symlink(c, p); }, sEchec},
+        {"fifo", [](const char *, const char *p) { return mkfifo(p, 0644); }, sRefuse},
+        {"directory", [](const char *, const char *p) { return mkdir(p, 0755); }, sEchec},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        const std::string sCible = clDemon.sFichier("precious"), sPid = clDemon.sPidFichier("planted");
+        ASSERT_TRUE(bEcritFichier(sCible, "keep me\n"));
+        ASSERT_EQ(stCas.pfnPose(sCible.c_str(), sPid.c_str()), 0);
+        stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", "planted"});
+        EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur.compare(0, stCas.sDebutErreur.size(), stCas.sDebutErreur), 0) << st.sErreur;
+        EXPECT_EQ(sLitFichier(sCible), "keep me\n");
+        struct stat stEtat;
+        EXPECT_EQ(lstat(sPid.c_str(), &stEtat), 0) << "what was planted is not removed";
+        EXPECT_EQ(clDemon.sLigneRecord("QS_Run_Service("), "");
+        for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+    }
+}
+
+TEST(ServiceDaemon, InterruptedStartLeavesNoServiceBehind)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // The slow engine takes 1.4 s to start: signals land before, during and after
+    // the daemon's own start-up steps.
+    for (int nSignal : {SIGINT, SIGTERM})
+    for (int nDelaiMs : {0, 2, 20, 200, 900}) {
+        SCOPED_TRACE(std::string(strsignal(nSignal)) + " after " + std::to_string(nDelaiMs) + " ms");
+        CDemon clDemon;
+        ASSERT_TRUE(clDemon.bPoseMoteur("slow_service"));
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        const pid_t nLanceur = clDemon.Demarre({"--SERVICE", "cancel"});
+        ASSERT_GT(nLanceur, 0);
+        usleep(static_cast<useconds_t>(nDelaiMs) * 1000);
+        EXPECT_EQ(kill(nLanceur, nSignal), 0);
+        // Failed either way: told by the launcher, or killed before it could fork.
+        const int nStatut = clDemon.nAttendFin(nLanceur);
+        EXPECT_TRUE(nStatut == 255 || nStatut == 128 + nSignal) << nStatut;
+        // Whatever was forked ends by itself, cleanly.
+        for (pid_t nReste : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nReste), 0);
+        EXPECT_TRUE(CDemon::tabEnfants(getpid()).empty());
+        EXPECT_FALSE(bExiste(clDemon.sPidFichier("cancel")));
+        if (!clDemon.sLigneRecord("QS_Run_Service(").empty()) {
+            EXPECT_EQ(tabDerniers(clDemon.tabRecord(), 4), gtabFinPropre);
         }
     }
 }
