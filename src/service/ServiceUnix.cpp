@@ -19,10 +19,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "error/accesdllres.h"
+#include "launcher/ParametreExecution.h"
+#include "launcher/RechercheVM.h"
 #include "launcher/TQExe.h"
+#include "platform/WinApi.h"
 #include "service/Logger.h"
 #include "service/Notification.h"
 #include "service/StartServer.h"
@@ -43,6 +47,8 @@ static const char gszPidEchoue[] = "Echec de la cr\xE9" "ation du fichier de loc
 static const char gszDejaLance[] = "Service d\xE9j\xE0 lanc\xE9 : le fichier de lock %s est tenu par une autre instance";
 static const char gszPidEcriture[] = "Echec de l'\xE9" "criture du fichier de lock %s";
 static const char gszRepertoireRefuse[] = "R\xE9pertoire du service refus\xE9 : %s";
+static const char gszRepertoireProtege[] =
+    "R\xE9pertoire du service refus\xE9 : %s contient %s, qui doit rester \xE0 son propri\xE9taire";
 static const char gszNomInvalide[] =
     "Nom de service invalide : <%s> (vide, avec '/' ou trop long).\r\n"
     "Invalid service name: <%s> (empty, holding '/' or too long).";
@@ -315,6 +321,15 @@ static void FinTermHandler()
 
 static void DonneEntree(int nRep, const char *pszNom, uid_t nUid, gid_t nGid, int nProfondeur);
 
+// Files whose owner never changes, wherever a link to them sits in the tree.
+static std::vector<std::pair<dev_t, ino_t>> gtabProteges;
+
+static bool bProtege(const struct stat &stEtat)
+{
+    return std::find(gtabProteges.begin(), gtabProteges.end(), std::make_pair(stEtat.st_dev, stEtat.st_ino)) !=
+           gtabProteges.end();
+}
+
 // Gives an open directory and its content to the user.
 static void DonneRepertoireOuvert(int nRep, uid_t nUid, gid_t nGid, int nProfondeur)
 {
@@ -347,7 +362,7 @@ static void DonneRepertoireOuvert(int nRep, uid_t nUid, gid_t nGid, int nProfond
 static void DonneEntree(int nRep, const char *pszNom, uid_t nUid, gid_t nGid, int nProfondeur)
 {
     struct stat stEtat;
-    if (fstatat(nRep, pszNom, &stEtat, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(nRep, pszNom, &stEtat, AT_SYMLINK_NOFOLLOW) != 0 || bProtege(stEtat))
         return;
     if (S_ISDIR(stEtat.st_mode)) {
         // O_NOFOLLOW: a directory swapped for a link since fstatat is not entered.
@@ -375,6 +390,103 @@ bool bDonneRepertoire(const char *pszRepertoire, uid_t nUid, gid_t nGid)
     return true;
 }
 
+// A path with its links resolved; for one that does not exist (yet), its deepest
+// existing ancestor resolved and the rest as given.
+static std::string sCheminReel(const std::string &sChemin)
+{
+    std::string sReste;
+    std::string sDebut = sChemin;
+    while (!sDebut.empty()) {
+        if (char *pszReel = realpath(sDebut.c_str(), nullptr)) {
+            std::string sReel = pszReel;
+            free(pszReel);
+            return sReel == "/" && !sReste.empty() ? sReste : sReel + sReste;
+        }
+        size_t nBarre = sDebut.find_last_of('/');
+        if (nBarre == std::string::npos || sDebut == "/")
+            break;
+        sReste = sDebut.substr(nBarre) + sReste;
+        sDebut.erase(nBarre);
+        if (sDebut.empty())
+            sDebut = "/";
+    }
+    return sChemin;
+}
+
+// A path without repeated or trailing '/'.
+static std::string sNormalise(const std::string &sChemin)
+{
+    std::string s;
+    for (char c : sChemin)
+        if (c != '/' || s.empty() || s.back() != '/')
+            s += c;
+    if (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+// True when sChemin is sRepertoire or lies below it.
+static bool bDansArbre(const std::string &sChemin, const std::string &sRepertoire)
+{
+    return sRepertoire == "/" || sChemin == sRepertoire || sChemin.compare(0, sRepertoire.size() + 1, sRepertoire + "/") == 0;
+}
+
+// What the launcher reads as root at every start: never the service user's. The
+// engine is not loaded yet, so every place it may come from counts.
+static std::vector<std::string> tabCheminsProteges()
+{
+    std::vector<std::string> tab;
+    char szExecutable[4097] = "";
+    if (GetModuleFileName(nullptr, szExecutable, sizeof(szExecutable))) {
+        tab.push_back(szExecutable);
+        CParametreExecution clParametres;
+        clParametres.Initialise(szExecutable);
+        tab.push_back(clParametres.pszGetNomPhysiqueComplet());
+        std::string sRepExe = szExecutable;
+        sRepExe.erase(sRepExe.find_last_of('/') + 1);
+        tab.push_back(sRepExe + TQ_NOM_VM_STANDARD);
+        char szCheminVM[261] = "";
+        clParametres.nLitChaineSection("FRAMEWORK", "VMPATH", "", szCheminVM, sizeof(szCheminVM));
+        if (szCheminVM[0])
+            tab.push_back(szCheminVM[0] == '/' ? std::string(szCheminVM) : sRepExe + szCheminVM);
+    }
+    tab.push_back(RechercheVM_pszRacineCommune());
+    tab.push_back("/var/run");
+    return tab;
+}
+
+// Hands the service directory over unless it holds, or is above, anything in
+// tabCheminsProteges(): as written and with links resolved, since the owner of a
+// directory on the way can replace a link in it.
+static void DonneRepertoireService(const char *pszRepertoire, uid_t nUid, gid_t nGid)
+{
+    const std::string tabRepertoire[2] = {sNormalise(pszRepertoire), sCheminReel(pszRepertoire)};
+    gtabProteges.clear();
+    for (const std::string &sProtege : tabCheminsProteges()) {
+        const std::string tabProtege[2] = {sNormalise(sProtege), sCheminReel(sProtege)};
+        struct stat stEtat;
+        if (stat(tabProtege[1].c_str(), &stEtat) == 0)
+            gtabProteges.emplace_back(stEtat.st_dev, stEtat.st_ino);
+        bool bDedans = false;
+        for (const std::string &sRep : tabRepertoire)
+            for (const std::string &sChemin : tabProtege)
+                bDedans = bDedans || bDansArbre(sChemin, sRep);
+        if (pszRepertoire[0] == '/' && bDedans) {
+            CTString clTexte;
+            clTexte.printf(gszRepertoireProtege, pszRepertoire, sProtege.c_str());
+            Journal(clTexte.pszGet());
+            gtabProteges.clear();
+            return;
+        }
+    }
+    if (!bDonneRepertoire(pszRepertoire, nUid, nGid)) {
+        CTString clTexte;
+        clTexte.printf(gszRepertoireRefuse, pszRepertoire);
+        Journal(clTexte.pszGet());
+    }
+    gtabProteges.clear();
+}
+
 bool bChangeUser(int nFichier, const char *pszUtilisateur, int bPermanent)
 {
     struct passwd stCompte;
@@ -395,11 +507,7 @@ bool bChangeUser(int nFichier, const char *pszUtilisateur, int bPermanent)
     if ((geteuid() == 0 || getuid() == 0) && gpclServiceImp && gpclServiceImp->vbGetOwnDirectory(szRepertoire) &&
         szRepertoire[0]) {
         szRepertoire[sizeof(szRepertoire) - 1] = '\0';
-        if (!bDonneRepertoire(szRepertoire, nUid, nGid)) {
-            CTString clTexte;
-            clTexte.printf(gszRepertoireRefuse, szRepertoire);
-            Journal(clTexte.pszGet());
-        }
+        DonneRepertoireService(szRepertoire, nUid, nGid);
     }
     bool bOk;
     if (bPermanent) {

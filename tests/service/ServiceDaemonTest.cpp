@@ -638,3 +638,66 @@ TEST(ServiceDaemon, InterruptedStartLeavesNoServiceBehind)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ServiceDaemon, ServiceDirectoryNeverTakesTheLaunchersFiles)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    struct passwd *pstNobody = getpwnam("nobody");
+    if (!pstNobody)
+        GTEST_SKIP() << "no user nobody";
+    const uid_t nUid = pstNobody->pw_uid;
+    const struct {
+        const char *pszCas;
+        std::string sRepertoire; // relative to the application's directory, or absolute
+        std::string sVMPath;     // [FRAMEWORK] VMPATH, relative to the application's directory
+        bool bRefuse;
+    } tabCas[] = {
+        {"own directory through a link", "data/up", "", true},
+        {"above the explicit engine", "eng", "eng/sub/tq150vm.so", true},
+        {"the pid file directory", "/run", "", true},
+        // Only directories of the test: a fault here must not hand over the system's.
+        {"above a link on the engine's way", "eng", "eng/link/tq150vm.so", true},
+        {"a tree holding a hard link to the launcher", "data", "", false},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("data/sub")));
+        ASSERT_EQ(symlink("..", clDemon.sFichier("data/up").c_str()), 0);
+        ASSERT_EQ(link(clDemon.sExe().c_str(), clDemon.sFichier("data/sub/hard").c_str()), 0);
+        ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("eng/sub")));
+        ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("elsewhere")));
+        ASSERT_EQ(symlink("../elsewhere", clDemon.sFichier("eng/link").c_str()), 0);
+        const std::string sRepertoire =
+            stCas.sRepertoire[0] == '/' ? stCas.sRepertoire : clDemon.sFichier(stCas.sRepertoire);
+        std::string sParametres = "[SERVICE]\nUSER=nobody\nDIRECTORY=" + sRepertoire + "\n";
+        if (!stCas.sVMPath.empty()) {
+            ASSERT_TRUE(bCopieFichier(sBin("variants/record/tq150vm.so"), clDemon.sFichier(stCas.sVMPath)));
+            sParametres += "[FRAMEWORK]\nVMPATH=" + clDemon.sFichier(stCas.sVMPath) + "\n";
+        }
+        ASSERT_TRUE(clDemon.bPoseParametres(sParametres));
+        // Refused or not, the service starts: only the hand-over is at stake.
+        const pid_t nDemon = nDemarreService(clDemon, "dir", "wait_stop\n");
+        ASSERT_GT(nDemon, 0);
+        EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+        EXPECT_EQ(clDemon.bJournalContient(2, "R\xE9pertoire du service refus\xE9 : " + sRepertoire + " contient "),
+                  stCas.bRefuse);
+        std::vector<std::string> tabRoot = {clDemon.sExe(), clDemon.sExe() + ".TX", clDemon.sFichier("tq150vm.so"),
+                                            clDemon.sFichier("")};
+        if (!stCas.sVMPath.empty())
+            tabRoot.push_back(clDemon.sFichier(stCas.sVMPath));
+        for (const std::string &sChemin : tabRoot) {
+            struct stat st;
+            ASSERT_EQ(stat(sChemin.c_str(), &st), 0) << sChemin;
+            EXPECT_EQ(st.st_uid, 0u) << sChemin;
+        }
+        struct stat st;
+        ASSERT_EQ(stat(clDemon.sFichier("data/sub").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid == nUid, !stCas.bRefuse);
+    }
+}
+
+} // namespace
