@@ -121,8 +121,19 @@ bool CLogger::bSetMode(int32_t eMode, ...)
     return true;
 }
 
+std::string CLogger::sDerniereErreur() const
+{
+    std::lock_guard<std::mutex> clVerrou(m_clVerrouErreur);
+    return m_sDerniereErreur;
+}
+
 void CLogger::_AddLogV(ePRIORITY ePriorite, int nEvenement, const char *pszFormat, va_list *pArguments)
 {
+    if (ePriorite <= ePRIORITY_ERREUR && pszFormat) {
+        CTString clTexte = clFormate(pszFormat, pArguments);
+        std::lock_guard<std::mutex> clVerrou(m_clVerrouErreur);
+        m_sDerniereErreur = clTexte.pszGet();
+    }
     if (m_eMode == eMODE_AUCUN)
         return;
     (this->*m_pfnSortie)(ePriorite, nEvenement, pszFormat, pArguments, nullptr, 0);

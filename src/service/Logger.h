@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 // Where messages go.
@@ -65,6 +66,10 @@ public:
     // at priority 3.
     void AddLogSystemError(const char *pszFormat, ...);
 
+    // The last line logged at priority 3 or a more urgent one, whatever the mode: why
+    // a start failed, for the process that launched it.
+    std::string sDerniereErreur() const;
+
     eMODE eGetMode() const { return m_eMode; }
     const char *pszGetFichier() const { return m_pszFichier; }
 
@@ -82,6 +87,8 @@ private:
     eMODE m_eMode;
     char *m_pszFichier;
     PFN_SORTIE m_pfnSortie;
+    mutable std::mutex m_clVerrouErreur; // the engine logs from its own threads
+    std::string m_sDerniereErreur;
 };
 
 static_assert(sizeof(eMODE) == 4 && sizeof(ePRIORITY) == 4, "the engine passes modes and priorities as 32 bits");

@@ -19,10 +19,14 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "error/accesdllres.h"
+#include "launcher/ParametreExecution.h"
+#include "launcher/RechercheVM.h"
 #include "launcher/TQExe.h"
+#include "platform/WinApi.h"
 #include "service/Logger.h"
 #include "service/Notification.h"
 #include "service/StartServer.h"
@@ -43,9 +47,13 @@ static const char gszPidEchoue[] = "Echec de la cr\xE9" "ation du fichier de loc
 static const char gszDejaLance[] = "Service d\xE9j\xE0 lanc\xE9 : le fichier de lock %s est tenu par une autre instance";
 static const char gszPidEcriture[] = "Echec de l'\xE9" "criture du fichier de lock %s";
 static const char gszRepertoireRefuse[] = "R\xE9pertoire du service refus\xE9 : %s";
+static const char gszRepertoireProtege[] =
+    "R\xE9pertoire du service refus\xE9 : %s contient %s, qui doit rester \xE0 son propri\xE9taire";
 static const char gszNomInvalide[] =
     "Nom de service invalide : <%s> (vide, avec '/' ou trop long).\r\n"
     "Invalid service name: <%s> (empty, holding '/' or too long).";
+static const char gszPidRefuse[] = "Fichier de lock %s refus\xE9 : ce n'est pas un fichier ordinaire \xE0 un seul lien";
+static const char gszAnnule[] = "D\xE9marrage du service annul\xE9 : signal re\xE7u";
 static const char gszDescripteurs[] = "Les sorties standard du demon ne sont pas sur /dev/null";
 static const char gszNotificationEchouee[] = "Message %s au gestionnaire de services non transmis : %s";
 static const char gszNotificationInvalide[] = "NOTIFY_SOCKET ne nomme pas une socket utilisable : le gestionnaire de "
@@ -64,6 +72,19 @@ static volatile sig_atomic_t gbArret = 0;
 static std::string gsDernierMessage;
 // Write end of the readiness channel in the daemon; -1 once used or when none.
 static int gnCanalPret = -1;
+// True when the channel is the launching process's own standard error (no fork):
+// it then receives the text of a failure only.
+static bool gbCanalTexte = false;
+// A failure's cause logged before its message (engine search, system error).
+static std::string gsDetail;
+// The pid file this process holds.
+static char gszCheminPid[TQ_TAILLE_CHEMIN_PID] = "";
+static int gnFichierPid = -1;
+// The launching process: the group of the daemon it forked, and the signal that
+// cancelled the start.
+static volatile pid_t gnGroupeDemon = 0;
+static volatile pid_t gnEnfantVivant = 0; // 0 once reaped: its pid may be reused
+static volatile sig_atomic_t gnSignalAnnulation = 0;
 // True in the daemon a fork made: its pid is news to the service manager.
 static bool gbFourche = false;
 
@@ -77,6 +98,11 @@ static void Journal(const char *pszTexte)
 {
     const int nErreur = errno;
     gsDernierMessage = pszTexte;
+    gsDetail.clear();
+    if (CLogger *pclLogger = dynamic_cast<CLogger *>(piLogger()))
+        gsDetail = pclLogger->sDerniereErreur();
+    if (gsDetail == gsDernierMessage)
+        gsDetail.clear();
     if (ILogger *pi = piLogger())
         pi->AddLog(ePRIORITY_CRITIQUE, "%s", pszTexte);
     errno = nErreur;
@@ -139,14 +165,40 @@ static void FermeCanal()
 }
 
 // Tells the launching process that the start failed, and why.
-static void SignaleEchec(const char *pszRaison)
+static void SignaleEchec(const std::string &sRaison)
 {
     if (gnCanalPret < 0)
         return;
-    bEnvoie(gnCanalPret, &gcEchec, 1);
-    if (pszRaison)
-        bEnvoie(gnCanalPret, pszRaison, strlen(pszRaison));
+    if (gbCanalTexte) {
+        // A standard error whose reader has gone must not end the process.
+        const std::string sLigne = sRaison + "\n";
+        void (*pfnAncien)(int) = signal(SIGPIPE, SIG_IGN);
+        for (size_t nFait = 0; nFait < sLigne.size();) {
+            ssize_t n = write(gnCanalPret, sLigne.data() + nFait, sLigne.size() - nFait);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            nFait += static_cast<size_t>(n);
+        }
+        signal(SIGPIPE, pfnAncien);
+    } else if (bEnvoie(gnCanalPret, &gcEchec, 1)) {
+        bEnvoie(gnCanalPret, sRaison.data(), sRaison.size());
+    }
     FermeCanal();
+}
+
+// Removes the pid file this process holds; one that cannot be removed (a service
+// user in a directory of root's) is emptied instead, so no stale pid remains.
+static void LibereFichierPid()
+{
+    if (gnFichierPid < 0)
+        return;
+    if (unlink(gszCheminPid) != 0 && ftruncate(gnFichierPid, 0) != 0) {
+        // Nothing more can be done; the lock still dies with the descriptor.
+    }
+    close(gnFichierPid);
+    gnFichierPid = -1;
 }
 
 // The service manager first: the launching process may exit as soon as it knows.
@@ -163,8 +215,20 @@ static void SignalePret()
 // the service manager and to the launching process.
 static void SignaleEchecJournalise(int nErreur)
 {
-    NotifieEchec(gsDernierMessage.c_str(), nErreur);
-    SignaleEchec(gsDernierMessage.c_str());
+    // Whoever learns of the failure may start again at once: the file goes first.
+    LibereFichierPid();
+    // The cause, if any, as one more line.
+    std::string sRaison = gsDernierMessage;
+    if (!gsDetail.empty()) {
+        sRaison += '\n';
+        for (size_t i = 0; i < gsDetail.size(); ++i) {
+            if (gsDetail[i] == '\r' && i + 1 < gsDetail.size() && gsDetail[i + 1] == '\n')
+                continue;
+            sRaison += gsDetail[i] == '\r' || gsDetail[i] == '\n' ? ' ' : gsDetail[i];
+        }
+    }
+    NotifieEchec(sRaison.c_str(), nErreur);
+    SignaleEchec(sRaison);
 }
 
 // Logs a failure of the start-up and reports it.
@@ -237,6 +301,11 @@ void SetTermHandler()
     sigemptyset(&stAction.sa_mask);
     stAction.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &stAction, nullptr);
+    // A SIGTERM held back during the start-up is handled now.
+    sigset_t stTerm;
+    sigemptyset(&stTerm);
+    sigaddset(&stTerm, SIGTERM);
+    pthread_sigmask(SIG_UNBLOCK, &stTerm, nullptr);
 }
 
 // SIGTERM no longer stops anything once the service is ending: ignore it.
@@ -251,6 +320,15 @@ static void FinTermHandler()
 // ---------------------------------------------------------------------------
 
 static void DonneEntree(int nRep, const char *pszNom, uid_t nUid, gid_t nGid, int nProfondeur);
+
+// Files whose owner never changes, wherever a link to them sits in the tree.
+static std::vector<std::pair<dev_t, ino_t>> gtabProteges;
+
+static bool bProtege(const struct stat &stEtat)
+{
+    return std::find(gtabProteges.begin(), gtabProteges.end(), std::make_pair(stEtat.st_dev, stEtat.st_ino)) !=
+           gtabProteges.end();
+}
 
 // Gives an open directory and its content to the user.
 static void DonneRepertoireOuvert(int nRep, uid_t nUid, gid_t nGid, int nProfondeur)
@@ -284,7 +362,7 @@ static void DonneRepertoireOuvert(int nRep, uid_t nUid, gid_t nGid, int nProfond
 static void DonneEntree(int nRep, const char *pszNom, uid_t nUid, gid_t nGid, int nProfondeur)
 {
     struct stat stEtat;
-    if (fstatat(nRep, pszNom, &stEtat, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(nRep, pszNom, &stEtat, AT_SYMLINK_NOFOLLOW) != 0 || bProtege(stEtat))
         return;
     if (S_ISDIR(stEtat.st_mode)) {
         // O_NOFOLLOW: a directory swapped for a link since fstatat is not entered.
@@ -312,6 +390,103 @@ bool bDonneRepertoire(const char *pszRepertoire, uid_t nUid, gid_t nGid)
     return true;
 }
 
+// A path with its links resolved; for one that does not exist (yet), its deepest
+// existing ancestor resolved and the rest as given.
+static std::string sCheminReel(const std::string &sChemin)
+{
+    std::string sReste;
+    std::string sDebut = sChemin;
+    while (!sDebut.empty()) {
+        if (char *pszReel = realpath(sDebut.c_str(), nullptr)) {
+            std::string sReel = pszReel;
+            free(pszReel);
+            return sReel == "/" && !sReste.empty() ? sReste : sReel + sReste;
+        }
+        size_t nBarre = sDebut.find_last_of('/');
+        if (nBarre == std::string::npos || sDebut == "/")
+            break;
+        sReste = sDebut.substr(nBarre) + sReste;
+        sDebut.erase(nBarre);
+        if (sDebut.empty())
+            sDebut = "/";
+    }
+    return sChemin;
+}
+
+// A path without repeated or trailing '/'.
+static std::string sNormalise(const std::string &sChemin)
+{
+    std::string s;
+    for (char c : sChemin)
+        if (c != '/' || s.empty() || s.back() != '/')
+            s += c;
+    if (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
+// True when sChemin is sRepertoire or lies below it.
+static bool bDansArbre(const std::string &sChemin, const std::string &sRepertoire)
+{
+    return sRepertoire == "/" || sChemin == sRepertoire || sChemin.compare(0, sRepertoire.size() + 1, sRepertoire + "/") == 0;
+}
+
+// What the launcher reads as root at every start: never the service user's. The
+// engine is not loaded yet, so every place it may come from counts.
+static std::vector<std::string> tabCheminsProteges()
+{
+    std::vector<std::string> tab;
+    char szExecutable[4097] = "";
+    if (GetModuleFileName(nullptr, szExecutable, sizeof(szExecutable))) {
+        tab.push_back(szExecutable);
+        CParametreExecution clParametres;
+        clParametres.Initialise(szExecutable);
+        tab.push_back(clParametres.pszGetNomPhysiqueComplet());
+        std::string sRepExe = szExecutable;
+        sRepExe.erase(sRepExe.find_last_of('/') + 1);
+        tab.push_back(sRepExe + TQ_NOM_VM_STANDARD);
+        char szCheminVM[261] = "";
+        clParametres.nLitChaineSection("FRAMEWORK", "VMPATH", "", szCheminVM, sizeof(szCheminVM));
+        if (szCheminVM[0])
+            tab.push_back(szCheminVM[0] == '/' ? std::string(szCheminVM) : sRepExe + szCheminVM);
+    }
+    tab.push_back(RechercheVM_pszRacineCommune());
+    tab.push_back("/var/run");
+    return tab;
+}
+
+// Hands the service directory over unless it holds, or is above, anything in
+// tabCheminsProteges(): as written and with links resolved, since the owner of a
+// directory on the way can replace a link in it.
+static void DonneRepertoireService(const char *pszRepertoire, uid_t nUid, gid_t nGid)
+{
+    const std::string tabRepertoire[2] = {sNormalise(pszRepertoire), sCheminReel(pszRepertoire)};
+    gtabProteges.clear();
+    for (const std::string &sProtege : tabCheminsProteges()) {
+        const std::string tabProtege[2] = {sNormalise(sProtege), sCheminReel(sProtege)};
+        struct stat stEtat;
+        if (stat(tabProtege[1].c_str(), &stEtat) == 0)
+            gtabProteges.emplace_back(stEtat.st_dev, stEtat.st_ino);
+        bool bDedans = false;
+        for (const std::string &sRep : tabRepertoire)
+            for (const std::string &sChemin : tabProtege)
+                bDedans = bDedans || bDansArbre(sChemin, sRep);
+        if (pszRepertoire[0] == '/' && bDedans) {
+            CTString clTexte;
+            clTexte.printf(gszRepertoireProtege, pszRepertoire, sProtege.c_str());
+            Journal(clTexte.pszGet());
+            gtabProteges.clear();
+            return;
+        }
+    }
+    if (!bDonneRepertoire(pszRepertoire, nUid, nGid)) {
+        CTString clTexte;
+        clTexte.printf(gszRepertoireRefuse, pszRepertoire);
+        Journal(clTexte.pszGet());
+    }
+    gtabProteges.clear();
+}
+
 bool bChangeUser(int nFichier, const char *pszUtilisateur, int bPermanent)
 {
     struct passwd stCompte;
@@ -332,11 +507,7 @@ bool bChangeUser(int nFichier, const char *pszUtilisateur, int bPermanent)
     if ((geteuid() == 0 || getuid() == 0) && gpclServiceImp && gpclServiceImp->vbGetOwnDirectory(szRepertoire) &&
         szRepertoire[0]) {
         szRepertoire[sizeof(szRepertoire) - 1] = '\0';
-        if (!bDonneRepertoire(szRepertoire, nUid, nGid)) {
-            CTString clTexte;
-            clTexte.printf(gszRepertoireRefuse, szRepertoire);
-            Journal(clTexte.pszGet());
-        }
+        DonneRepertoireService(szRepertoire, nUid, nGid);
     }
     bool bOk;
     if (bPermanent) {
@@ -424,66 +595,62 @@ static bool bPrepareProcessus()
     return bStandardsSurDevNull();
 }
 
-// Opens, locks and writes the pid file. Answers its descriptor, -1 on failure (after
+// Opens, locks and writes the pid file into gnFichierPid. False on failure (after
 // logging and reporting it).
-static int nPrendFichierPid(const char *pszChemin)
+static bool bPrendFichierPid(const char *pszChemin)
 {
+    snprintf(gszCheminPid, sizeof(gszCheminPid), "%s", pszChemin);
     for (int nEssai = 0; nEssai < gnEssaisPid; ++nEssai) {
-        int nFd = open(pszChemin, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        // Never through a link, never blocking on a FIFO or a device planted there.
+        int nFd = open(pszChemin, O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK, 0644);
         if (nFd < 0) {
             const int nErreur = errno;
-            if (ILogger *pi = piLogger())
-                if (CLogger *pclLogger = dynamic_cast<CLogger *>(pi))
-                    pclLogger->AddLogSystemError("%s", pszChemin);
+            if (CLogger *pclLogger = dynamic_cast<CLogger *>(piLogger()))
+                pclLogger->AddLogSystemError("%s", pszChemin);
             EchecDemarrage(gszPidEchoue, nErreur);
-            return -1;
+            return false;
+        }
+        struct stat stFd, stChemin;
+        if (fstat(nFd, &stFd) != 0 || !S_ISREG(stFd.st_mode) || stFd.st_nlink > 1) {
+            // A hard link would have its target overwritten; a device or a FIFO is
+            // not a pid file. Not ours: left where it is.
+            close(nFd);
+            CTString clTexte;
+            clTexte.printf(gszPidRefuse, pszChemin);
+            EchecDemarrage(clTexte.pszGet(), EPERM);
+            return false;
         }
         if (lockf(nFd, F_TLOCK, 0) != 0) {
             const int nErreur = errno;
+            close(nFd); // never removed: it belongs to the instance that holds it
             CTString clTexte;
             clTexte.printf(gszDejaLance, pszChemin);
             EchecDemarrage(clTexte.pszGet(), nErreur);
-            close(nFd); // never removed: it belongs to the instance that holds it
-            return -1;
+            return false;
         }
         // The instance that held the file may have removed it between our open and
         // our lock: a lock on a file no longer at the path protects nothing.
-        struct stat stFd, stChemin;
         if (fstat(nFd, &stFd) != 0 || lstat(pszChemin, &stChemin) != 0 || stFd.st_dev != stChemin.st_dev ||
-            stFd.st_ino != stChemin.st_ino) {
+            stFd.st_ino != stChemin.st_ino || stFd.st_nlink != 1) {
             close(nFd);
             continue;
         }
+        gnFichierPid = nFd;
         char szPid[12];
         int nLongueur = snprintf(szPid, sizeof(szPid), "%d\n", static_cast<int>(getpid()));
         if (ftruncate(nFd, 0) != 0 || pwrite(nFd, szPid, static_cast<size_t>(nLongueur), 0) != nLongueur) {
             const int nErreur = errno;
-            if (ILogger *pi = piLogger())
-                if (CLogger *pclLogger = dynamic_cast<CLogger *>(pi))
-                    pclLogger->AddLogSystemError("%s", pszChemin);
+            if (CLogger *pclLogger = dynamic_cast<CLogger *>(piLogger()))
+                pclLogger->AddLogSystemError("%s", pszChemin);
             CTString clTexte;
             clTexte.printf(gszPidEcriture, pszChemin);
             EchecDemarrage(clTexte.pszGet(), nErreur);
-            unlink(pszChemin);
-            close(nFd);
-            return -1;
+            return false;
         }
-        return nFd;
+        return true;
     }
     EchecDemarrage(gszPidEchoue);
-    return -1;
-}
-
-// Removes the pid file this process holds; one that cannot be removed (a service
-// user in a directory of root's) is emptied instead, so no stale pid remains.
-static void LibereFichierPid(const char *pszChemin, int nFd)
-{
-    if (nFd < 0)
-        return;
-    if (unlink(pszChemin) != 0 && ftruncate(nFd, 0) != 0) {
-        // Nothing more can be done; the lock still dies with the descriptor.
-    }
-    close(nFd);
+    return false;
 }
 
 // The launching process: waits for the daemon's verdict.
@@ -500,14 +667,26 @@ static int nAttendDemon(int nCanal, pid_t nEnfant)
         sReponse.append(szTampon, static_cast<size_t>(n));
     }
     close(nCanal);
+    // Held while the child is reaped, so that no signal is sent to a reused pid.
+    sigset_t stAnnulation, stMasque;
+    sigemptyset(&stAnnulation);
+    sigaddset(&stAnnulation, SIGINT);
+    sigaddset(&stAnnulation, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stAnnulation, &stMasque);
     int nStatut;
     while (waitpid(nEnfant, &nStatut, 0) < 0 && errno == EINTR) {
     }
-    if (!sReponse.empty() && sReponse[0] == gcPret)
+    gnEnfantVivant = 0;
+    sigprocmask(SIG_SETMASK, &stMasque, nullptr);
+    const bool bPret = !sReponse.empty() && sReponse[0] == gcPret;
+    if (bPret && !gnSignalAnnulation)
         return 0;
-    if (sReponse.size() > 1) {
+    if (!bPret && sReponse.size() > 1) {
         fwrite(sReponse.data() + 1, 1, sReponse.size() - 1, stderr);
         fputc('\n', stderr);
+    } else if (gnSignalAnnulation) {
+        // The daemon was told to stop: the start did not happen.
+        fprintf(stderr, "%s\n", gszAnnule);
     }
     return -1;
 }
@@ -521,8 +700,24 @@ static void IgnoreSIGHUP()
     sigaction(SIGHUP, &stAction, nullptr);
 }
 
+// The launching process, until the verdict: an interrupted start becomes a stop of
+// the daemon. kill() is async-signal-safe; the group exists once the child has
+// called setsid, before that the child itself holds the signal blocked.
+static void TransmetAnnulation(int nSignal)
+{
+    const int nErreur = errno;
+    gnSignalAnnulation = nSignal;
+    const pid_t nGroupe = gnGroupeDemon, nEnfant = gnEnfantVivant;
+    if (nGroupe > 0 && kill(-nGroupe, SIGTERM) != 0 && nEnfant > 0)
+        kill(nEnfant, SIGTERM);
+    errno = nErreur;
+}
+
+static const int gtabSignauxAnnulation[] = {SIGINT, SIGTERM};
+
 // Forks once; in the parent, answers through *pnStatut. False in the parent and on
-// failure, true in the child.
+// failure, true in the child. SIGTERM stays blocked in the child until the daemon
+// can handle it.
 static bool bDetache(int *pnStatut)
 {
     int tabCanal[2];
@@ -534,21 +729,54 @@ static bool bDetache(int *pnStatut)
     }
     tabCanal[0] = nAuDessusDesStandards(tabCanal[0]);
     tabCanal[1] = nAuDessusDesStandards(tabCanal[1]);
+    // Blocked across the fork, so that no signal finds the handler in the child.
+    sigset_t stAnnulation, stMasque;
+    sigemptyset(&stAnnulation);
+    for (int nSignal : gtabSignauxAnnulation)
+        sigaddset(&stAnnulation, nSignal);
+    sigprocmask(SIG_BLOCK, &stAnnulation, &stMasque);
+    struct sigaction tabAnciennes[2];
+    for (int i = 0; i < 2; ++i) {
+        sigaction(gtabSignauxAnnulation[i], nullptr, &tabAnciennes[i]);
+        if (tabAnciennes[i].sa_handler == SIG_IGN)
+            continue; // a launch that ignores the signal is not cancelled by it
+        struct sigaction stAction;
+        memset(&stAction, 0, sizeof(stAction));
+        stAction.sa_handler = TransmetAnnulation;
+        sigemptyset(&stAction.sa_mask);
+        sigaction(gtabSignauxAnnulation[i], &stAction, nullptr);
+    }
     fflush(nullptr);
     pid_t nEnfant = fork();
-    if (nEnfant < 0) {
-        EchecDemarrage(gszForkEchoue, errno);
-        fprintf(stderr, "%s\n", gszForkEchoue);
-        close(tabCanal[0]);
-        close(tabCanal[1]);
-        *pnStatut = -1;
+    const int nErreurFork = errno;
+    if (nEnfant != 0) {
+        if (nEnfant > 0) {
+            close(tabCanal[1]);
+            gnGroupeDemon = nEnfant;
+            gnEnfantVivant = nEnfant;
+        }
+        sigset_t stSansAnnulation = stMasque;
+        for (int nSignal : gtabSignauxAnnulation)
+            sigdelset(&stSansAnnulation, nSignal);
+        sigprocmask(SIG_SETMASK, &stSansAnnulation, nullptr);
+        if (nEnfant > 0) {
+            *pnStatut = nAttendDemon(tabCanal[0], nEnfant);
+        } else {
+            errno = nErreurFork;
+            EchecDemarrage(gszForkEchoue, errno);
+            fprintf(stderr, "%s\n", gszForkEchoue);
+            close(tabCanal[0]);
+            close(tabCanal[1]);
+            *pnStatut = -1;
+        }
+        gnGroupeDemon = 0;
+        for (int i = 0; i < 2; ++i)
+            sigaction(gtabSignauxAnnulation[i], &tabAnciennes[i], nullptr);
+        sigprocmask(SIG_SETMASK, &stMasque, nullptr);
         return false;
     }
-    if (nEnfant > 0) {
-        close(tabCanal[1]);
-        *pnStatut = nAttendDemon(tabCanal[0], nEnfant);
-        return false;
-    }
+    for (int i = 0; i < 2; ++i)
+        sigaction(gtabSignauxAnnulation[i], &tabAnciennes[i], nullptr);
     close(tabCanal[0]);
     gnCanalPret = tabCanal[1];
     gbFourche = true;
@@ -563,9 +791,30 @@ static bool bDetache(int *pnStatut)
         EchecDemarrage(gszForkEchoue, errno);
         _exit(255);
     }
-    if (nDemon > 0)
+    if (nDemon > 0) {
+        // A cancellation sent to this process alone (before setsid) is for the daemon;
+        // one sent later went to the whole group.
+        sigset_t stEnAttente;
+        if (sigpending(&stEnAttente) == 0 && (sigismember(&stEnAttente, SIGTERM) || sigismember(&stEnAttente, SIGINT)))
+            kill(nDemon, SIGTERM);
         _exit(0);
+    }
+    // Only SIGTERM waits for its handler; SIGINT is as the launcher found it.
+    sigaddset(&stMasque, SIGTERM);
+    sigprocmask(SIG_SETMASK, &stMasque, nullptr);
     return true;
+}
+
+// Ends a start stopped before it was ready: nothing was started, the manager and
+// the launching process are told.
+static int nAnnule()
+{
+    FinTermHandler();
+    Journal(gszAnnule);
+    LibereFichierPid();
+    Notifie("STOPPING=1");
+    SignaleEchec(gszAnnule);
+    return 0;
 }
 
 int ServiceMain(const char *pszNom)
@@ -589,7 +838,17 @@ int ServiceMain(const char *pszNom)
         if (!bDetache(&nStatut))
             return nStatut;
     } else {
+        // A stop asked during the start waits for the handler instead of killing a
+        // half-started daemon.
+        sigset_t stTerm;
+        sigemptyset(&stTerm);
+        sigaddset(&stTerm, SIGTERM);
+        sigprocmask(SIG_BLOCK, &stTerm, nullptr);
         IgnoreSIGHUP();
+        // The launching process is this one: a failure is told on its standard
+        // error, kept above the descriptors the daemon uses.
+        gnCanalPret = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 10);
+        gbCanalTexte = gnCanalPret >= 0;
     }
     if (!bPrepareProcessus()) {
         EchecDemarrage(gszDescripteurs);
@@ -605,14 +864,12 @@ int ServiceMain(const char *pszNom)
     szUtilisateur[sizeof(szUtilisateur) - 1] = '\0';
 
     // The lock comes first: a second instance must start nothing.
-    int nPid = nPrendFichierPid(szCheminPid);
-    if (nPid < 0)
+    if (!bPrendFichierPid(szCheminPid))
         return -1;
     // The application never runs with root's ids when a service user is given.
     if (bUtilisateur) {
-        if (!bChangeUser(nPid, szUtilisateur, 1)) {
+        if (!bChangeUser(gnFichierPid, szUtilisateur, 1)) {
             SignaleEchecJournalise(errno);
-            LibereFichierPid(szCheminPid, nPid);
             return -1;
         }
         if (bCore) {
@@ -623,10 +880,12 @@ int ServiceMain(const char *pszNom)
     }
 
     SetTermHandler();
+    // A SIGTERM held while the daemon started has just been handled.
+    if (bArretDemande())
+        return nAnnule();
     if (!gpclServiceImp->bStart()) {
         FinTermHandler();
         EchecDemarrageMessage(eMSG_DEMARRAGE_ECHOUE, nullptr);
-        LibereFichierPid(szCheminPid, nPid);
         return -1;
     }
     SignalePret();
@@ -636,7 +895,7 @@ int ServiceMain(const char *pszNom)
     // main thread, while the logger it was handed still exists.
     FinTermHandler();
     gpclServiceImp->Stop();
-    LibereFichierPid(szCheminPid, nPid);
+    LibereFichierPid();
     return 0;
 }
 

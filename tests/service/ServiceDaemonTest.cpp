@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <regex>
 
 #include "DaemonFixture.h"
 #include "launcher/TQExe.h"
+#include "service/Logger.h"
 
 using namespace tqtest;
 
@@ -25,6 +27,12 @@ namespace {
         if (!sRaison.empty())                                                                                          \
             GTEST_SKIP() << sRaison;                                                                                   \
     } while (0)
+
+// The engine search's text as the parent shows it: one line.
+const std::string gsVMIntrouvableUneLigne =
+    "Impossible de trouver la librairie tq150vm.so. Verifiez que les librairies n\xE9" "cessaires au fonctionnement de "
+    "l'ex\xE9" "cutable soient accessibles par le PATH. Unable to find tq150vm.so librairie. Check whether librairies "
+    "used to operate the executable can be accessed by PATH.";
 
 // The end of the record after a clean stop: the engine ends the service, then is
 // told to terminate, then the library ends.
@@ -202,15 +210,18 @@ TEST(ServiceDaemon, FailedStartsExitWith255AndSayWhy)
         bool bRunLectureSeule;
         std::string sMessage;     // last line logged at priority 2 and shown by the parent
         std::string sAutreLigne;  // another line logged at priority 2
+        std::string sCause;       // the line of the cause shown by the parent after the message
     } tabCas[] = {
-        {"no_engine", nullptr, "", false, s5689, gszMessageVMIntrouvable},
-        {"run_false", "runsrv_false", "", false, s5689, ""},
-        {"pid_dir", "record", "", true, "Echec de la cr\xE9" "ation du fichier de lock du demon", ""},
+        {"no_engine", nullptr, "", false, s5689, gszMessageVMIntrouvable, gsVMIntrouvableUneLigne},
+        {"run_false", "runsrv_false", "", false, s5689, "", ""},
+        {"pid_dir", "record", "", true, "Echec de la cr\xE9" "ation du fichier de lock du demon", "",
+         "/var/run/pid_dir.pid , error 30, Read-only file system"},
         {"user", "record", "[SERVICE]\nUSER=no-such-user-tq\n", false,
-         "Utilisateur <no-such-user-tq> inconnu : le service ne peut pas prendre son identit\xE9.", ""},
+         "Utilisateur <no-such-user-tq> inconnu : le service ne peut pas prendre son identit\xE9.", "", ""},
     };
-    for (const auto &stCas : tabCas) {
-        SCOPED_TRACE(stCas.pszCas);
+    for (const auto &stCas : tabCas)
+    for (bool bPid1 : {false, true}) {
+        SCOPED_TRACE(std::string(stCas.pszCas) + (bPid1 ? " under a process 1" : " forked"));
         CDemon clDemon;
         if (stCas.pszVariante) {
             ASSERT_TRUE(clDemon.bPoseMoteur(stCas.pszVariante));
@@ -219,9 +230,14 @@ TEST(ServiceDaemon, FailedStartsExitWith255AndSayWhy)
         ASSERT_TRUE(clDemon.bPoseParametres(stCas.pszParametres));
         stOPTIONSDEMON stOptions;
         stOptions.bRunLectureSeule = stCas.bRunLectureSeule;
+        stOptions.bPid1 = bPid1;
+        // Under a process 1 the launcher is the daemon: its status is noted by that process.
         stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", stCas.pszCas}, stOptions);
-        EXPECT_EQ(st.nStatut, 255);
-        EXPECT_EQ(st.sErreur, stCas.sMessage + "\n");
+        if (bPid1)
+            EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "255\n");
+        else
+            EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur, stCas.sMessage + "\n" + (stCas.sCause.empty() ? "" : stCas.sCause + "\n"));
         EXPECT_TRUE(clDemon.bJournalContient(2, stCas.sMessage));
         if (!stCas.sAutreLigne.empty()) {
             EXPECT_TRUE(clDemon.bJournalContient(2, stCas.sAutreLigne));
@@ -546,9 +562,11 @@ TEST(ServiceNotification, FailedStartSendsItsStatusOnly)
         std::string sAttendu;
     } tabCas[] = {
         {"no_engine", nullptr, false,
-         "STATUS=Impossible de d\xC3\xA9marrer le service : l'application n'a pas pu \xC3\xAAtre lanc\xC3\xA9" "e."},
+         "STATUS=Impossible de d\xC3\xA9marrer le service : l'application n'a pas pu \xC3\xAAtre lanc\xC3\xA9" "e. " +
+             Logger_sTexteJournal(gsVMIntrouvableUneLigne.c_str())},
         {"pid_dir", "record", true,
-         "STATUS=Echec de la cr\xC3\xA9" "ation du fichier de lock du demon\nERRNO=" + std::to_string(EROFS)},
+         "STATUS=Echec de la cr\xC3\xA9" "ation du fichier de lock du demon /var/run/pid_dir.pid , error 30, Read-only "
+         "file system\nERRNO=" + std::to_string(EROFS)},
     };
     for (const auto &stCas : tabCas) {
         SCOPED_TRACE(stCas.pszCas);
@@ -608,6 +626,138 @@ TEST(ServiceNotification, UnreachableManagerChangesNothingButALogLine)
         } else {
             EXPECT_TRUE(clDemon.bJournalContient(4, "NOTIFY_SOCKET ne nomme pas une socket utilisable"));
         }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServiceDaemon, PidFileThatIsNoPlainFileIsRefusedAndLeftAlone)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    const std::string sRefuse = "Fichier de lock /var/run/planted.pid refus\xE9 : ce n'est pas un fichier ordinaire "
+                                "\xE0 un seul lien\n";
+    const std::string sEchec = "Echec de la cr\xE9" "ation du fichier de lock du demon\n";
+    const struct {
+        const char *pszCas;
+        int (*pfnPose)(const char *pszCible, const char *pszChemin);
+        std::string sDebutErreur;
+    } tabCas[] = {
+        {"hard link", [](const char *c, const char *p) { return link(c, p); }, sRefuse},
+        {"symbolic link", [](const char *c, const char *p) { return symlink(c, p); }, sEchec},
+        {"fifo", [](const char *, const char *p) { return mkfifo(p, 0644); }, sRefuse},
+        {"directory", [](const char *, const char *p) { return mkdir(p, 0755); }, sEchec},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        ASSERT_TRUE(clDemon.bPoseMoteur("record"));
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        const std::string sCible = clDemon.sFichier("precious"), sPid = clDemon.sPidFichier("planted");
+        ASSERT_TRUE(bEcritFichier(sCible, "keep me\n"));
+        ASSERT_EQ(stCas.pfnPose(sCible.c_str(), sPid.c_str()), 0);
+        stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", "planted"});
+        EXPECT_EQ(st.nStatut, 255);
+        EXPECT_EQ(st.sErreur.compare(0, stCas.sDebutErreur.size(), stCas.sDebutErreur), 0) << st.sErreur;
+        EXPECT_EQ(sLitFichier(sCible), "keep me\n");
+        struct stat stEtat;
+        EXPECT_EQ(lstat(sPid.c_str(), &stEtat), 0) << "what was planted is not removed";
+        EXPECT_EQ(clDemon.sLigneRecord("QS_Run_Service("), "");
+        for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+    }
+}
+
+TEST(ServiceDaemon, InterruptedStartLeavesNoServiceBehind)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    // The slow engine takes 1.4 s to start: signals land before, during and after
+    // the daemon's own start-up steps.
+    for (int nSignal : {SIGINT, SIGTERM})
+    for (int nDelaiMs : {0, 2, 20, 200, 900}) {
+        SCOPED_TRACE(std::string(strsignal(nSignal)) + " after " + std::to_string(nDelaiMs) + " ms");
+        CDemon clDemon;
+        ASSERT_TRUE(clDemon.bPoseMoteur("slow_service"));
+        ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+        const pid_t nLanceur = clDemon.Demarre({"--SERVICE", "cancel"});
+        ASSERT_GT(nLanceur, 0);
+        usleep(static_cast<useconds_t>(nDelaiMs) * 1000);
+        EXPECT_EQ(kill(nLanceur, nSignal), 0);
+        // Failed either way: told by the launcher, or killed before it could fork.
+        const int nStatut = clDemon.nAttendFin(nLanceur);
+        EXPECT_TRUE(nStatut == 255 || nStatut == 128 + nSignal) << nStatut;
+        // Whatever was forked ends by itself, cleanly.
+        for (pid_t nReste : CDemon::tabEnfants(getpid()))
+            EXPECT_EQ(clDemon.nAttendFin(nReste), 0);
+        EXPECT_TRUE(CDemon::tabEnfants(getpid()).empty());
+        EXPECT_FALSE(bExiste(clDemon.sPidFichier("cancel")));
+        if (!clDemon.sLigneRecord("QS_Run_Service(").empty()) {
+            EXPECT_EQ(tabDerniers(clDemon.tabRecord(), 4), gtabFinPropre);
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ServiceDaemon, ServiceDirectoryNeverTakesTheLaunchersFiles)
+{
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    struct passwd *pstNobody = getpwnam("nobody");
+    if (!pstNobody)
+        GTEST_SKIP() << "no user nobody";
+    const uid_t nUid = pstNobody->pw_uid;
+    const struct {
+        const char *pszCas;
+        std::string sRepertoire; // relative to the application's directory, or absolute
+        std::string sVMPath;     // [FRAMEWORK] VMPATH, relative to the application's directory
+        bool bRefuse;
+    } tabCas[] = {
+        {"own directory through a link", "data/up", "", true},
+        {"above the explicit engine", "eng", "eng/sub/tq150vm.so", true},
+        {"the pid file directory", "/run", "", true},
+        // Only directories of the test: a fault here must not hand over the system's.
+        {"above a link on the engine's way", "eng", "eng/link/tq150vm.so", true},
+        {"a tree holding a hard link to the launcher", "data", "", false},
+    };
+    for (const auto &stCas : tabCas) {
+        SCOPED_TRACE(stCas.pszCas);
+        CDemon clDemon;
+        ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("data/sub")));
+        ASSERT_EQ(symlink("..", clDemon.sFichier("data/up").c_str()), 0);
+        ASSERT_EQ(link(clDemon.sExe().c_str(), clDemon.sFichier("data/sub/hard").c_str()), 0);
+        ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("eng/sub")));
+        ASSERT_TRUE(bCreeRepertoire(clDemon.sFichier("elsewhere")));
+        ASSERT_EQ(symlink("../elsewhere", clDemon.sFichier("eng/link").c_str()), 0);
+        const std::string sRepertoire =
+            stCas.sRepertoire[0] == '/' ? stCas.sRepertoire : clDemon.sFichier(stCas.sRepertoire);
+        std::string sParametres = "[SERVICE]\nUSER=nobody\nDIRECTORY=" + sRepertoire + "\n";
+        if (!stCas.sVMPath.empty()) {
+            ASSERT_TRUE(bCopieFichier(sBin("variants/record/tq150vm.so"), clDemon.sFichier(stCas.sVMPath)));
+            sParametres += "[FRAMEWORK]\nVMPATH=" + clDemon.sFichier(stCas.sVMPath) + "\n";
+        }
+        ASSERT_TRUE(clDemon.bPoseParametres(sParametres));
+        // Refused or not, the service starts: only the hand-over is at stake.
+        const pid_t nDemon = nDemarreService(clDemon, "dir", "wait_stop\n");
+        ASSERT_GT(nDemon, 0);
+        EXPECT_EQ(kill(nDemon, SIGTERM), 0);
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 0);
+        EXPECT_EQ(clDemon.bJournalContient(2, "R\xE9pertoire du service refus\xE9 : " + sRepertoire + " contient "),
+                  stCas.bRefuse);
+        std::vector<std::string> tabRoot = {clDemon.sExe(), clDemon.sExe() + ".TX", clDemon.sFichier("tq150vm.so"),
+                                            clDemon.sFichier("")};
+        if (!stCas.sVMPath.empty())
+            tabRoot.push_back(clDemon.sFichier(stCas.sVMPath));
+        for (const std::string &sChemin : tabRoot) {
+            struct stat st;
+            ASSERT_EQ(stat(sChemin.c_str(), &st), 0) << sChemin;
+            EXPECT_EQ(st.st_uid, 0u) << sChemin;
+        }
+        struct stat st;
+        ASSERT_EQ(stat(clDemon.sFichier("data/sub").c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid == nUid, !stCas.bRefuse);
     }
 }
 
