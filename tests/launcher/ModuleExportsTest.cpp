@@ -4,10 +4,11 @@
 // wrong hiding list or a leaked helper shows here first.
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "LauncherFixture.h"
 #include "launcher/TQExtern.h"
@@ -15,25 +16,31 @@
 
 namespace {
 
-using tqextern::eENTREE;
 using tqextern::gtabNomsEntrees;
 typedef std::set<std::string> tsetNoms;
 
-// The library's defined dynamic symbols, without the linker's and runtimes' own
-// (their names start with an underscore; no entry point's does).
-tsetNoms setExports(const std::string &sLib)
+// Each library's defined dynamic symbols, without the linker's and runtimes' own
+// (their names start with an underscore; no entry point's does). One nm for all.
+std::map<std::string, tsetNoms> mapExports(const std::vector<std::string> &tabLibs)
 {
-    tqtest::stRESULTATPROCESSUS r = tqtest::Execute({"/bin/sh", "-c", "exec nm -D --defined-only \"$0\"", sLib});
-    EXPECT_EQ(r.nStatut, 0) << sLib << ": " << r.sErreur;
-    tsetNoms set;
+    std::vector<std::string> tabArgv = {"/bin/sh", "-c", "exec nm -D --defined-only -A \"$@\"", "nm"};
+    tabArgv.insert(tabArgv.end(), tabLibs.begin(), tabLibs.end());
+    tqtest::stRESULTATPROCESSUS r = tqtest::Execute(tabArgv);
+    EXPECT_EQ(r.nStatut, 0) << r.sErreur;
+    std::map<std::string, tsetNoms> map;
+    for (const std::string &sLib : tabLibs)
+        map[sLib];
+    // "library:address type name"
     std::istringstream clLignes(r.sSortie);
     std::string sLigne;
     while (std::getline(clLignes, sLigne)) {
+        size_t nDeuxPoints = sLigne.rfind(':', sLigne.find(' '));
         std::string sNom = sLigne.substr(sLigne.find_last_of(' ') + 1);
-        if (!sNom.empty() && sNom[0] != '_')
-            set.insert(sNom);
+        if (nDeuxPoints != std::string::npos && !sNom.empty() && sNom[0] != '_')
+            map[sLigne.substr(0, nDeuxPoints)].insert(sNom);
     }
-    return set;
+    EXPECT_EQ(map.size(), tabLibs.size()) << "nm named a library it was not given";
+    return map;
 }
 
 tsetNoms setEntreesMoteur()
@@ -90,9 +97,13 @@ TEST(ModuleExports, EngineAndVariants)
         {"host_no_last", setSans(setTout, {"nQSESetPECallback"})},
         {"host_no_optional", setSans(setTout, setOptionnelles)},
     };
+    std::vector<std::string> tabLibs;
+    for (const auto &c : tabCas)
+        tabLibs.push_back(tqtest::sMoteur(c.pszVariante));
+    std::map<std::string, tsetNoms> map = mapExports(tabLibs);
     for (const auto &c : tabCas) {
         SCOPED_TRACE(std::string("engine variant '") + c.pszVariante + "'");
-        EXPECT_EQ(setExports(tqtest::sMoteur(c.pszVariante)), c.setAttendu);
+        EXPECT_EQ(map[tqtest::sMoteur(c.pszVariante)], c.setAttendu);
     }
 }
 
@@ -101,7 +112,11 @@ TEST(ModuleExports, ComponentLibraryAndVariants)
     const tsetNoms setTout = {"bInitLibrary", "TermLibrary", "pQueryProxy", "pQueryProxyEx",
                               "DeclareProxy", "CommandeComposante", "Execution", "InitDLL",
                               "InitDLLEx", "TermDLL", "pclQueryIMGFactory"};
-    EXPECT_EQ(setExports(tqtest::sBin("tq150img.so")), setTout);
-    EXPECT_EQ(setExports(tqtest::sBin("variants/img_refuse/tq150img.so")), setTout);
-    EXPECT_EQ(setExports(tqtest::sBin("variants/img_bare/tq150img.so")), tsetNoms{"bInitLibrary"});
+    const std::string sImg = tqtest::sBin("tq150img.so");
+    const std::string sRefuse = tqtest::sBin("variants/img_refuse/tq150img.so");
+    const std::string sNu = tqtest::sBin("variants/img_bare/tq150img.so");
+    std::map<std::string, tsetNoms> map = mapExports({sImg, sRefuse, sNu});
+    EXPECT_EQ(map[sImg], setTout);
+    EXPECT_EQ(map[sRefuse], setTout);
+    EXPECT_EQ(map[sNu], tsetNoms{"bInitLibrary"});
 }
