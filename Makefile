@@ -31,7 +31,9 @@ x64: build/x64/build.ninja
 x86: build/x86/build.ninja
 	cmake --build build/x86 -j $(JOBS)
 
-demo: x64
+# Builds only what the demo runs (the launcher, the engine, tqpack, the example hosts).
+demo: build/x64/build.ninja
+	cmake --build build/x64 -j $(JOBS) --target tq_demo
 	@bash scripts/demo.sh build/x64/bin
 
 test-x64: x64

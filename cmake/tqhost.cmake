@@ -4,9 +4,11 @@
 target_include_directories(tqcore PUBLIC ${CMAKE_SOURCE_DIR}/include)
 file(GLOB TQ_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/launcher/TQExtern*.cpp)
 
-add_library(tqhost SHARED ${TQ_HOST_SOURCES})
-add_library(tqhost_static STATIC ${TQ_HOST_SOURCES})
-foreach(t tqhost tqhost_static)
+# Compiled once (PIC, hidden) for both libraries and tqcore.
+add_library(tqhost_objects OBJECT ${TQ_HOST_SOURCES})
+add_library(tqhost SHARED $<TARGET_OBJECTS:tqhost_objects>)
+add_library(tqhost_static STATIC $<TARGET_OBJECTS:tqhost_objects>)
+foreach(t tqhost_objects tqhost tqhost_static)
   target_include_directories(${t} PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(${t} PUBLIC ${CMAKE_DL_LIBS} Threads::Threads)
   set_target_properties(${t} PROPERTIES OUTPUT_NAME tqhost

@@ -1,7 +1,7 @@
 // The reference runtime engine: honours the launcher's contract and runs the small
 // scripts of EngineScript.h as application libraries. Built once as the engine and
-// again in variants (compile-time switches) that reproduce each failure the launcher
-// must handle; TQE_RECORD adds a record of every call (EngineRecord.h).
+// again in variants (EngineVariante.h) that reproduce each failure the launcher must
+// handle; the test variants also record every call (EngineRecord.h).
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -14,20 +14,14 @@
 #include "EngineRecord.h"
 #include "EngineScript.h"
 #include "EngineService.h"
+#include "EngineVariante.h"
 #include "launcher/TQVMContrat.h"
 
+// Every entry point; a variant that leaves some out hides them when it is linked.
 #define TQE_EXPORTE extern "C" __attribute__((visibility("default")))
-#define TQE_CACHE extern "C" __attribute__((visibility("hidden")))
 
 // The engine's standard file name, the one component QS_ListeDLL knows.
 #define TQ_NOM_MOTEUR "tq150vm.so"
-
-// An engine that exports QS_SetParam alone among its QS_ entries.
-#if defined(TQE_ONLY_SETPARAM)
-#define TQE_EXPORTE_QS TQE_CACHE
-#else
-#define TQE_EXPORTE_QS TQE_EXPORTE
-#endif
 
 namespace {
 
@@ -115,13 +109,7 @@ public:
 
 } // namespace
 
-#if defined(TQE_NO_INIT_EXPORT)
-#define TQE_EXPORTE_INIT TQE_CACHE
-#else
-#define TQE_EXPORTE_INIT TQE_EXPORTE
-#endif
-
-TQE_EXPORTE_INIT TQVM_BOOL bInitLibrary(HINSTANCE hLibrairie)
+TQE_EXPORTE TQVM_BOOL bInitLibrary(HINSTANCE hLibrairie)
 {
     // Tell whether the launcher handed the library its own handle.
     std::string sQui = "null";
@@ -133,29 +121,14 @@ TQE_EXPORTE_INIT TQVM_BOOL bInitLibrary(HINSTANCE hLibrairie)
     }
     Enregistre("bInitLibrary(" + sQui + ")");
     gstEtat().stContexte.sMoteur = sCheminMoteur();
-#if defined(TQE_INIT_FALSE)
-    return 0;
-#else
-    return 1;
-#endif
+    return gstVariante.bInitFaux ? 0 : 1;
 }
 
-#if defined(TQE_NO_PROXY_EXPORT)
-#define TQE_EXPORTE_PROXY TQE_CACHE
-#else
-#define TQE_EXPORTE_PROXY TQE_EXPORTE
-#endif
-
-TQE_EXPORTE_PROXY ITQVMProxy *pQueryProxy(int32_t nQuoi)
+TQE_EXPORTE ITQVMProxy *pQueryProxy(int32_t nQuoi)
 {
     Enregistre("pQueryProxy(" + sNombre(nQuoi) + ")");
     static CProxyMoteur clProxy;
-#if defined(TQE_PROXY_NULL)
-    const bool bRefuse = true;
-#else
-    const bool bRefuse = false;
-#endif
-    return nQuoi == TQVM_PROXY_LANCEUR && !bRefuse ? &clProxy : nullptr;
+    return nQuoi == TQVM_PROXY_LANCEUR && !gstVariante.bProxyNul ? &clProxy : nullptr;
 }
 
 TQE_EXPORTE void TermLibrary(void)
@@ -167,14 +140,10 @@ TQE_EXPORTE void TermLibrary(void)
     gstEtat().bScriptCharge = false;
 }
 
-TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
+TQE_EXPORTE TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
 {
     Enregistre("QS_DonneTQL(" + sTexteEnregistre(pszNomTQL) + ", " + sNombre(oOffset) + ")");
-#if defined(TQE_DONNETQL_FALSE)
-    const bool bRefuse = true;
-#else
-    const bool bRefuse = false;
-#endif
+    const bool bRefuse = gstVariante.bDonneTQLFaux;
     stETATMOTEUR &stEtat = gstEtat();
     stEtat.bScriptCharge = false;
     if (bRefuse || !pszNomTQL || !*pszNomTQL)
@@ -197,7 +166,7 @@ TQE_EXPORTE_QS TQVM_BOOL QS_DonneTQL(const char *pszNomTQL, int64_t oOffset)
     return 1;
 }
 
-TQE_EXPORTE_QS void QS_DonneREP(const char *pszRepertoire)
+TQE_EXPORTE void QS_DonneREP(const char *pszRepertoire)
 {
     Enregistre("QS_DonneREP(" + sTexteEnregistre(pszRepertoire) + ")");
     gstEtat().stContexte.sRepDonnees = pszRepertoire ? pszRepertoire : "";
@@ -244,16 +213,16 @@ TQE_EXPORTE intptr_t QS_SetParam(int32_t nCode, intptr_t nValeur)
     }
 }
 
-TQE_EXPORTE_QS TQVM_BOOL QS_Run_Res(uint32_t nMode, const char *pszProjet, const char *pszLigneCommande,
-                                   int32_t *pnResultat)
+TQE_EXPORTE TQVM_BOOL QS_Run_Res(uint32_t nMode, const char *pszProjet, const char *pszLigneCommande,
+                                 int32_t *pnResultat)
 {
     Enregistre("QS_Run_Res(" + sNombre(nMode) + ", " + sTexteEnregistre(pszProjet) + ", " +
                sTexteEnregistre(pszLigneCommande) + ", " + sPointeur(pnResultat) + ")");
-#if defined(TQE_RUN_FALSE)
-    if (pnResultat)
-        *pnResultat = 3;
-    return 0;
-#else
+    if (gstVariante.bRunFaux) {
+        if (pnResultat)
+            *pnResultat = 3;
+        return 0;
+    }
     stETATMOTEUR &stEtat = gstEtat();
     if (!stEtat.bScriptCharge || !pnResultat)
         return 0;
@@ -263,12 +232,11 @@ TQE_EXPORTE_QS TQVM_BOOL QS_Run_Res(uint32_t nMode, const char *pszProjet, const
     stRESULTATSCRIPT stResultat = stEtat.clScript.Execute(stEtat.stContexte, stdout);
     *pnResultat = stResultat.nResultat;
     return stResultat.bReussi ? 1 : 0;
-#endif
 }
 
 // Service mode (EngineService.cpp): the script runs on its own thread.
-TQE_EXPORTE_QS TQVM_BOOL QS_Run_Service(const char *pszProjet, const char *pszLigneCommande,
-                                       PFN_STOPSERVICE pfnStop, int32_t nReserve)
+TQE_EXPORTE TQVM_BOOL QS_Run_Service(const char *pszProjet, const char *pszLigneCommande,
+                                     PFN_STOPSERVICE pfnStop, int32_t nReserve)
 {
     Enregistre("QS_Run_Service(" + sTexteEnregistre(pszProjet) + ", " + sTexteEnregistre(pszLigneCommande) +
                ", " + sPointeur(reinterpret_cast<void *>(pfnStop)) + ", " + sNombre(nReserve) + ")");
@@ -280,19 +248,19 @@ TQE_EXPORTE_QS TQVM_BOOL QS_Run_Service(const char *pszProjet, const char *pszLi
     return bServiceDemarre(stEtat.clScript, stEtat.stContexte, pfnStop) ? 1 : 0;
 }
 
-TQE_EXPORTE_QS TQVM_BOOL QS_Term_Service(int32_t nReserve)
+TQE_EXPORTE TQVM_BOOL QS_Term_Service(int32_t nReserve)
 {
     Enregistre("QS_Term_Service(" + sNombre(nReserve) + ")");
     return bServiceTermine() ? 1 : 0;
 }
 
-TQE_EXPORTE_QS TQVM_BOOL QS_TestEx(uint32_t nMode, const char *pszNom, int32_t nReserve)
+TQE_EXPORTE TQVM_BOOL QS_TestEx(uint32_t nMode, const char *pszNom, int32_t nReserve)
 {
     Enregistre("QS_TestEx(" + sNombre(nMode) + ", " + sTexteEnregistre(pszNom) + ", " + sNombre(nReserve) + ")");
     return 0;
 }
 
-TQE_EXPORTE_QS TQVM_BOOL QS_ListeDLL(CSimpleBuffer *pclListe, const char *pszNom)
+TQE_EXPORTE TQVM_BOOL QS_ListeDLL(CSimpleBuffer *pclListe, const char *pszNom)
 {
     Enregistre("QS_ListeDLL(" + sPointeur(pclListe) + ", " + sTexteEnregistre(pszNom) + ")");
     // The only component the reference engine knows is itself.
@@ -300,24 +268,24 @@ TQE_EXPORTE_QS TQVM_BOOL QS_ListeDLL(CSimpleBuffer *pclListe, const char *pszNom
     return gstEtat().bComposanteListee ? 1 : 0;
 }
 
-TQE_EXPORTE_QS TQVM_BOOL QS_ListeTQL(CSimpleBuffer *pclListe, const char *pszNom)
+TQE_EXPORTE TQVM_BOOL QS_ListeTQL(CSimpleBuffer *pclListe, const char *pszNom)
 {
     Enregistre("QS_ListeTQL(" + sPointeur(pclListe) + ", " + sTexteEnregistre(pszNom) + ")");
     return 0;
 }
 
-TQE_EXPORTE_QS void QS_DonneMBR(const char *pszTexte1, const char *pszTexte2)
+TQE_EXPORTE void QS_DonneMBR(const char *pszTexte1, const char *pszTexte2)
 {
     Enregistre("QS_DonneMBR(" + sTexteEnregistre(pszTexte1) + ", " + sTexteEnregistre(pszTexte2) + ")");
 }
 
-TQE_EXPORTE_QS void QS_DonneFinInit(PFN_FININIT pfnCallBack, void *pContexte)
+TQE_EXPORTE void QS_DonneFinInit(PFN_FININIT pfnCallBack, void *pContexte)
 {
     Enregistre("QS_DonneFinInit(" + sPointeur(reinterpret_cast<void *>(pfnCallBack)) + ", " +
                sPointeur(pContexte) + ")");
 }
 
-TQE_EXPORTE_QS void QS_InitGoRequete(void *pParam)
+TQE_EXPORTE void QS_InitGoRequete(void *pParam)
 {
     Enregistre("QS_InitGoRequete(" + sPointeur(pParam) + ")");
 }

@@ -2,12 +2,11 @@
 // interface of tqhost.h binds). Each call is recorded (EngineRecord.h) as
 // "name(ctx=0x..., 0x..., ...)" with its arguments in hexadecimal.
 //
-// Variants: TQEH_SANS_INITEX (no nQSEInitEx), TQEH_INITEX_ECHEC (nQSEInitEx
-// answers 37), TQEH_SANS_DERNIERE (no nQSESetPECallback, the last required entry),
-// TQEH_SANS_OPTIONNELLES (none of the optional entries, no nQSEOPMT),
-// TQEH_OPMT_REFUSE (nQSEOPMT refuses new contexts) and TQEH_ENREGISTRE_SEUL (every
-// entry only records its call and answers 100 + its place in the binding order;
-// nQSEOPMT accepts).
+// Variants (EngineVariante.h, engine/CMakeLists.txt): without nQSEInitEx; nQSEInitEx
+// answers 37; without nQSESetPECallback, the last required entry; without any of the
+// optional entries (marked TQEH_OPTIONNELLE), nQSEOPMT among them; nQSEOPMT refuses
+// new contexts; and recording only (every entry only records its call and answers
+// 100 + its place in the binding order; nQSEOPMT accepts).
 #include <dlfcn.h>
 
 #include <cinttypes>
@@ -22,26 +21,13 @@
 
 #include "EngineHostLangage.h"
 #include "EngineRecord.h"
+#include "EngineVariante.h"
 #include "launcher/TQExtern.h"
 
+// Every entry point; a variant that leaves some out hides them when it is linked.
 #define TQEH_EXPORTE extern "C" __attribute__((visibility("default")))
-#define TQEH_CACHE extern "C" __attribute__((visibility("hidden")))
-
-#if defined(TQEH_SANS_OPTIONNELLES)
-#define TQEH_OPTIONNELLE TQEH_CACHE
-#else
+// The entries a host program may do without.
 #define TQEH_OPTIONNELLE TQEH_EXPORTE
-#endif
-#if defined(TQEH_SANS_INITEX)
-#define TQEH_EXPORTE_INITEX TQEH_CACHE
-#else
-#define TQEH_EXPORTE_INITEX TQEH_EXPORTE
-#endif
-#if defined(TQEH_SANS_DERNIERE)
-#define TQEH_EXPORTE_DERNIERE TQEH_CACHE
-#else
-#define TQEH_EXPORTE_DERNIERE TQEH_EXPORTE
-#endif
 
 using tqextern::eENTREE;
 
@@ -102,7 +88,6 @@ void Trace(const char *pszNom, const _stQSECONTEXTE *pContexte, std::initializer
 }
 
 // Records the call; the recording-only variant answers right away.
-#if defined(TQEH_ENREGISTRE_SEUL)
 int nSeul(eENTREE eEntree)
 {
     return 100 + static_cast<int>(eEntree);
@@ -111,23 +96,21 @@ int nSeul(eENTREE eEntree)
 #define TQEH_TRACE(eEntree, pContexte, ...)                    \
     do {                                                       \
         Trace(__func__, pContexte, {__VA_ARGS__});             \
-        return nSeul(tqextern::eEntree);                       \
+        if (gstVariante.bEnregistreSeul)                       \
+            return nSeul(tqextern::eEntree);                   \
     } while (0)
 #define TQEH_TRACE_V(eEntree, pContexte, ...)                  \
     do {                                                       \
         Trace(__func__, pContexte, {__VA_ARGS__});             \
-        return;                                                \
+        if (gstVariante.bEnregistreSeul)                       \
+            return;                                            \
     } while (0)
 #define TQEH_TRACE_P(eEntree, pContexte, ...)                  \
     do {                                                       \
         Trace(__func__, pContexte, {__VA_ARGS__});             \
-        return reinterpret_cast<void *>(static_cast<intptr_t>(nSeul(tqextern::eEntree))); \
+        if (gstVariante.bEnregistreSeul)                       \
+            return reinterpret_cast<void *>(static_cast<intptr_t>(nSeul(tqextern::eEntree))); \
     } while (0)
-#else
-#define TQEH_TRACE(eEntree, pContexte, ...) Trace(__func__, pContexte, {__VA_ARGS__})
-#define TQEH_TRACE_V TQEH_TRACE
-#define TQEH_TRACE_P TQEH_TRACE
-#endif
 
 // The state of a context: made on first use for a context the engine has not seen.
 stETATCTX *pstEtat(_stQSECONTEXTE *pContexte)
@@ -409,14 +392,13 @@ const char *pszCheminMoteur()
 
 } // namespace
 
-TQEH_EXPORTE_INITEX int nQSEInitEx(_stQSECONTEXTE *pContexte, _stQSEINIT *pstInit)
+TQEH_EXPORTE int nQSEInitEx(_stQSECONTEXTE *pContexte, _stQSEINIT *pstInit)
 {
     Trace(__func__, pContexte,
           {reinterpret_cast<TQARG>(pstInit), pstInit ? pstInit->nVersion : 0, pstInit ? pstInit->nTaille : 0,
            pstInit ? reinterpret_cast<TQARG>(pstInit->pDonnees) : 0, pstInit ? pstInit->dwOptions : 0});
-#if defined(TQEH_INITEX_ECHEC)
-    return 37;
-#else
+    if (gstVariante.bInitExEchec)
+        return 37;
     if (!pContexte || !pstInit)
         return TQ_ERR_ARGUMENT;
     if (pstInit->nVersion != TQ_QSE_VERSION || pstInit->nTaille != static_cast<int32_t>(sizeof(_stQSEINIT)))
@@ -428,28 +410,24 @@ TQEH_EXPORTE_INITEX int nQSEInitEx(_stQSECONTEXTE *pContexte, _stQSEINIT *pstIni
     h.dwOptions = pstInit->dwOptions;
     pstEtat(pContexte);
     return TQ_OK;
-#endif
 }
 
 TQEH_OPTIONNELLE int nQSEOPMT(_stQSECONTEXTE *pContexte, uint32_t dwOperation)
 {
     // The recording-only variant accepts every context, so that its twins can be traced.
     Trace(__func__, pContexte, {static_cast<TQARG>(dwOperation)});
-#if defined(TQEH_ENREGISTRE_SEUL)
-    return TQ_OK;
-#endif
+    if (gstVariante.bEnregistreSeul)
+        return TQ_OK;
     if (!pContexte)
         return TQ_ERR_ARGUMENT;
     stETATHOTE &h = gstHote();
     std::lock_guard<std::recursive_mutex> clVerrou(h.mtx);
     if (dwOperation == TQ_OPMT_DEBUT) {
-#if defined(TQEH_OPMT_REFUSE)
-        return 5;
-#else
+        if (gstVariante.bOPMTRefuse)
+            return 5;
         pContexte->pMoteur = nullptr;
         pstEtat(pContexte);
         return TQ_OK;
-#endif
     }
     if (dwOperation == TQ_OPMT_FIN) {
         stETATCTX *p = static_cast<stETATCTX *>(pContexte->pMoteur);
@@ -551,7 +529,7 @@ TQEH_EXPORTE int nQSESetCompatible(_stQSECONTEXTE *pContexte, TQARG nOption, TQA
     return nReglage(pContexte, &gstHote().tabReglages[2], nOption);
 }
 
-TQEH_EXPORTE_DERNIERE int nQSESetPECallback(_stQSECONTEXTE *pContexte, TQARG pfnCallback, TQARG nParam)
+TQEH_EXPORTE int nQSESetPECallback(_stQSECONTEXTE *pContexte, TQARG pfnCallback, TQARG nParam)
 {
     TQEH_TRACE(eENTREE_SetPECallback, pContexte, pfnCallback, nParam);
     nReglage(pContexte, &gstHote().tabReglages[5], nParam);

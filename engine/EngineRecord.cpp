@@ -6,7 +6,8 @@
 
 void Enregistre(const std::string &sLigne)
 {
-#if defined(TQE_RECORD)
+    if (!gbEnregistre)
+        return;
     const char *pszFichier = getenv("TQE_RECORD_FILE");
     if (!pszFichier || !*pszFichier)
         return;
@@ -16,9 +17,6 @@ void Enregistre(const std::string &sLigne)
         return;
     fprintf(pFichier, "%s\n", sLigne.c_str());
     fclose(pFichier);
-#else
-    (void)sLigne;
-#endif
 }
 
 std::string sTexteEnregistre(const char *pszTexte)

@@ -6,6 +6,9 @@
 
 #include <string>
 
+// Whether this library records at all: set by the unit built per library variant.
+extern const bool gbEnregistre __attribute__((visibility("hidden")));
+
 // Appends one line.
 void Enregistre(const std::string &sLigne);
 // A text argument as it appears in a record: quoted, with \\, \" and bytes outside

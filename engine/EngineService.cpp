@@ -1,5 +1,5 @@
-// Service mode of the reference engine. Variants: TQE_RUNSRV_FALSE declines to start
-// the service; TQE_SERVICE_LENT takes its time before starting it.
+// Service mode of the reference engine. Variants (EngineVariante.h) may decline to
+// start the service or take their time before starting it.
 #include "EngineService.h"
 
 #include <dirent.h>
@@ -22,15 +22,14 @@
 #include <vector>
 
 #include "EngineRecord.h"
+#include "EngineVariante.h"
 #include "platform/WinApi.h"
 #include "service/Logger.h"
 
 namespace {
 
-#if defined(TQE_SERVICE_LENT)
 // How long the slow variant takes to start.
 const int gnDelaiLentMs = 1500;
-#endif
 
 struct stSERVICE {
     std::mutex clVerrou;
@@ -273,16 +272,10 @@ void ServiceDonneLogger(void *piLogger)
 
 bool bServiceDemarre(const CScriptTQL &clScript, const stCONTEXTESCRIPT &stContexte, PFN_STOPSERVICE pfnStop)
 {
-#if defined(TQE_RUNSRV_FALSE)
-    const bool bRefuse = true;
-#else
-    const bool bRefuse = false;
-#endif
-    if (bRefuse)
+    if (gstVariante.bRunServiceFaux)
         return false;
-#if defined(TQE_SERVICE_LENT)
-    usleep(gnDelaiLentMs * 1000);
-#endif
+    if (gstVariante.bServiceLent)
+        usleep(gnDelaiLentMs * 1000);
     stSERVICE &s = gstService();
     if (s.bThread)
         return false; // one service at a time

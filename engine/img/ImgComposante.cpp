@@ -1,7 +1,8 @@
 // A small component library (tq150img.so) for the component proxy's tests: it
 // exports every entry the proxy and the image interface look up and records each
-// call (EngineRecord.h). TQIMG_NU exports bInitLibrary alone; TQIMG_REFUSE refuses
-// everything it is asked (initialisation, execution, its factory).
+// call (EngineRecord.h). Its variants: a bare one that exports bInitLibrary alone
+// (the others hidden when it is linked, engine/img/CMakeLists.txt) and a refusing one
+// that refuses everything it is asked (initialisation, execution, its factory).
 #include <cstdint>
 #include <string>
 
@@ -9,17 +10,11 @@
 #include "launcher/interfaceIMG.h"
 
 #define TQIMG_EXPORTE extern "C" __attribute__((visibility("default")))
-#if defined(TQIMG_NU)
-#define TQIMG_EXPORTE_OPT extern "C" __attribute__((visibility("hidden")))
-#else
+// The entries the bare variant leaves out.
 #define TQIMG_EXPORTE_OPT TQIMG_EXPORTE
-#endif
 
-#if defined(TQIMG_REFUSE)
-#define TQIMG_REPONSE 0
-#else
-#define TQIMG_REPONSE 1
-#endif
+// Set by the unit built per variant (ImgVariante.cpp).
+extern const bool gbImgRefuse __attribute__((visibility("hidden")));
 
 namespace {
 
@@ -63,12 +58,17 @@ private:
 
 int gnProxy; // what pQueryProxy answers: an address inside the library
 
+int32_t nReponse()
+{
+    return gbImgRefuse ? 0 : 1;
+}
+
 } // namespace
 
 TQIMG_EXPORTE int32_t bInitLibrary(void *hLibrairie)
 {
     Enregistre("img.bInitLibrary(" + sP(hLibrairie) + ")");
-    return TQIMG_REPONSE;
+    return nReponse();
 }
 
 TQIMG_EXPORTE_OPT void TermLibrary(void)
@@ -100,7 +100,7 @@ TQIMG_EXPORTE_OPT void DeclareProxy(int32_t *pn1, int16_t *pw1, int32_t *pn2, in
 TQIMG_EXPORTE_OPT int32_t CommandeComposante(int32_t nCommande, void *pRecord)
 {
     Enregistre("img.CommandeComposante(" + sN(nCommande) + ", " + sP(pRecord) + ")");
-    return TQIMG_REPONSE;
+    return nReponse();
 }
 
 TQIMG_EXPORTE_OPT int32_t Execution(int32_t nCode, void *pRecord)
@@ -113,19 +113,19 @@ TQIMG_EXPORTE_OPT int32_t Execution(int32_t nCode, void *pRecord)
         s += "null)";
     }
     Enregistre(s);
-    return TQIMG_REPONSE;
+    return nReponse();
 }
 
 TQIMG_EXPORTE_OPT int32_t InitDLL(void *hModule)
 {
     Enregistre("img.InitDLL(" + sP(hModule) + ")");
-    return TQIMG_REPONSE;
+    return nReponse();
 }
 
 TQIMG_EXPORTE_OPT int32_t InitDLLEx(void *hModule, uint32_t dwFlags, int32_t nReserve)
 {
     Enregistre("img.InitDLLEx(" + sP(hModule) + ", " + sN(dwFlags) + ", " + sN(nReserve) + ")");
-    return TQIMG_REPONSE;
+    return nReponse();
 }
 
 TQIMG_EXPORTE_OPT void TermDLL(void *hModule)
@@ -136,11 +136,9 @@ TQIMG_EXPORTE_OPT void TermDLL(void *hModule)
 TQIMG_EXPORTE_OPT IIMGFactory *pclQueryIMGFactory(void)
 {
     Enregistre("img.pclQueryIMGFactory()");
-#if defined(TQIMG_REFUSE)
-    return nullptr;
-#else
+    if (gbImgRefuse)
+        return nullptr;
     static CFabrique clFabrique;
     clFabrique.dwAddRef();
     return &clFabrique;
-#endif
 }

@@ -1,8 +1,9 @@
 # The resource block: our message texts, packed at build time by our own host
 # tool and compiled into tqcore. The executables carry no packer.
-add_executable(resbloc
-  ${CMAKE_SOURCE_DIR}/tools/resbloc/resbloc.cpp
-  ${CMAKE_SOURCE_DIR}/src/compression/DataCompressor.cpp)
+# The compressor is tqcore's too: compiled once for both.
+add_library(tqcompress_objects OBJECT ${CMAKE_SOURCE_DIR}/src/compression/DataCompressor.cpp)
+target_include_directories(tqcompress_objects PRIVATE ${CMAKE_SOURCE_DIR}/src)
+add_executable(resbloc ${CMAKE_SOURCE_DIR}/tools/resbloc/resbloc.cpp $<TARGET_OBJECTS:tqcompress_objects>)
 target_include_directories(resbloc PRIVATE ${CMAKE_SOURCE_DIR}/src)
 
 set(TQ_RESBLOC_DIR ${CMAKE_BINARY_DIR}/generated/error)
