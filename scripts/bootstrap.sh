@@ -22,6 +22,14 @@ need_pkg file
 # Second malloc for the std::string side of the dynamic string benchmark.
 need_pkg libmimalloc2.0
 need_cmd dpkg-shlibdeps dpkg-dev   # make package: the packages' dependencies
+need_cmd lintian lintian           # make package: Debian's checks of the packages
+need_cmd pkg-config pkg-config     # make package: a host built from the installed tqhost.pc
+# The 32-bit tree's packages: dpkg-shlibdeps resolves their libraries through the
+# i386 packages that own them (their symbols files give the versions), never the
+# lib32 copies of the multilib compilers, which belong to amd64 packages.
+i386_pkgs=(libc6:i386 libstdc++6:i386 libgcc-s1:i386)
+i386_missing=()
+for p in "${i386_pkgs[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || i386_missing+=("$p"); done
 # Service tests: the example unit is checked with systemd-analyze; the soak script
 # runs in a mount namespace made by unshare.
 need_cmd systemd-analyze systemd
@@ -39,15 +47,22 @@ for p in "${missing[@]:-}"; do
   pkgs+=("$p")
 done
 
-[ ${#pkgs[@]} -eq 0 ] && exit 0
+[ ${#pkgs[@]} -eq 0 ] && [ ${#i386_missing[@]} -eq 0 ] && exit 0
+if [ ${#i386_missing[@]} -gt 0 ]; then
+  pkgs+=("${i386_missing[@]}")
+fi
 
 if [ "$(id -u)" -eq 0 ]; then
   echo "bootstrap: installing ${pkgs[*]}" >&2
   export DEBIAN_FRONTEND=noninteractive
+  if [ ${#i386_missing[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq >/dev/null || apt-get update
   apt-get install -y -qq --no-install-recommends "${pkgs[@]}" >/dev/null
 else
   echo "bootstrap: missing packages: ${pkgs[*]}" >&2
+  [ ${#i386_missing[@]} -eq 0 ] || echo "bootstrap: the i386 ones need 'dpkg --add-architecture i386' first." >&2
   echo "bootstrap: run 'sudo scripts/bootstrap.sh' (or install them with apt-get) and try again." >&2
   exit 1
 fi
