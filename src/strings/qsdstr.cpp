@@ -35,6 +35,18 @@ void CQSValeurBase::s_VerifieTypeAUB(unsigned char* p, int nType) {
     e->dwFlags = (e->dwFlags & QSD_MARQUEUR_FIN) | g;
 }
 
+namespace {
+
+// A block of another module's allocator: nothing is known of its data area.
+__attribute__((noinline)) unsigned char* pAlloueAutre(CStrMemAlloc* a, unsigned nLen, size_t& nSale) {
+    unsigned char* q = nullptr;
+    if (a->vnAllocStrMem(&q, nLen) != QSD_OK || !q) return nullptr;
+    nSale = size_t{QSD_pEntete(q)->nCapacite} + 4;
+    return q;
+}
+
+}  // namespace
+
 int CQSValeurBase::_nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, unsigned nSrc, unsigned dwGenre,
                          bool) {
     if (nLen == 0) {
@@ -42,24 +54,12 @@ int CQSValeurBase::_nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, uns
         return QSD_OK;
     }
     if (nLen > QSD_LONGUEUR_MAX) return QSD_ERR_LONGUEUR;
-    unsigned char* q = nullptr;
     CStrMemAlloc* a = CStrMemAlloc::s_pclCourant();
     const unsigned n = static_cast<unsigned>(nLen);
-    if (a == CStrMemAlloc::ms_pclPropre) {
-        // Everything the allocator would prepare is written below.
-        q = a->pAlloueLocal(n);
-        if (!q) return QSD_ERR_ALLOC;
-    } else if (a->vnAllocStrMem(&q, n) != QSD_OK || !q) {
-        return QSD_ERR_ALLOC;
-    }
-    _stQSDENTETE* e = QSD_pEntete(q);
-    e->dwFlags = dwGenre;
-    if (pSrc && nSrc) memcpy(q, pSrc, nSrc);
-    else nSrc = 0;
-    // Nothing of a recycled block shows: the rest of the area and the
-    // terminator are zero.
-    memset(q + nSrc, 0, size_t{e->nCapacite} - nSrc + 4);
-    e->nUtilise = nSrc;
+    size_t nSale = 0;
+    unsigned char* q = a == CStrMemAlloc::ms_pclPropre ? a->pAlloueLocal(n, nSale) : pAlloueAutre(a, n, nSale);
+    if (!q) return QSD_ERR_ALLOC;
+    _Remplit(q, pSrc, pSrc ? nSrc : 0, dwGenre, nSale);
     p = q;
     return QSD_OK;
 }
@@ -71,9 +71,11 @@ int CQSValeurBase::_nPrepareModification(uint64_t nLen, unsigned dwGenre) {
     if (e->nRef < 2) {
         if (e->nCapacite >= nLen) return QSD_OK;
         unsigned char* p = _pData;
-        if (e->pProprietaire->vnReallocStrMem(&p, static_cast<unsigned>(nLen)) != QSD_OK || !p) return QSD_ERR_ALLOC;
+        CStrMemAlloc* a = e->pProprietaire;
+        if (a->vnReallocStrMem(&p, static_cast<unsigned>(nLen)) != QSD_OK || !p) return QSD_ERR_ALLOC;
+        // The own allocator clears what it adds; another module's may not.
         _stQSDENTETE* n = QSD_pEntete(p);
-        memset(p + n->nUtilise, 0, size_t{n->nCapacite} - n->nUtilise + 4);
+        if (a != CStrMemAlloc::ms_pclPropre) memset(p + n->nUtilise, 0, size_t{n->nCapacite} - n->nUtilise + 4);
         _pData = p;
         return QSD_OK;
     }
@@ -163,12 +165,11 @@ int CQSValeurBase::_nAjoute(const stQSDMORCEAU* pMorceaux, int nNb, bool bAssign
 // ---- Lifecycle -------------------------------------------------------------------
 
 CQSDSTRBase::CQSDSTRBase(const char* s) {
-    if (s) _nNew(_pData, strlen(s), s, static_cast<unsigned>(strlen(s)), QSD_GENRE_TEXTE, true);
+    size_t n = s ? strlen(s) : 0;
+    if (n > QSD_LONGUEUR_MAX) return;
+    if (n) _Cree(s, static_cast<unsigned>(n), QSD_GENRE_TEXTE);
 }
 
-CQSDSTRBase::CQSDSTRBase(const char* s, unsigned nLen) {
-    if (s && nLen) _nNew(_pData, nLen, s, nLen, QSD_GENRE_TEXTE, true);
-}
 
 void CQSDSTRBase::Assign(const CQSDSTRBase* pAutre, unsigned nLen) {
     unsigned char* p = pAutre && nLen ? pAutre->_pData : nullptr;

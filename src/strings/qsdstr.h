@@ -17,8 +17,10 @@
 #include <pthread.h>
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "strings/Tstring.h"
@@ -52,22 +54,42 @@ constexpr unsigned QSD_CACHE_MAX = 20;
 
 class CStrMemAlloc;
 
-// Block header. The owner and the cache link are pointers: 20 bytes in the
-// 32-bit tree, 32 in the 64-bit one (the link shares the count's word).
+// Block header. The owner and the cache link are pointers. 32-bit tree: five
+// words, 20 bytes, the link in the count's word. 64-bit tree: 24 bytes, the
+// link over the flags and count words (both dead while a block is cached), so
+// that a block of the 1000-byte class stays within the C library's fast sizes.
+// A cached block keeps its used length: the bytes of its last use that may
+// still be non-zero, all that has to be cleared when it is handed out again.
 struct _stQSDENTETE {
     CStrMemAlloc* pProprietaire;
+#if UINTPTR_MAX == 0xFFFFFFFFu
     uint32_t dwFlags;
     union {
         int32_t nRef;
         unsigned char* pSuivant;  // next cached block while in a cache
     };
+#else
+    union {
+        struct {
+            uint32_t dwFlags;
+            int32_t nRef;
+        };
+        unsigned char* pSuivant;  // next cached block while in a cache
+    };
+#endif
     uint32_t nCapacite;
     uint32_t nUtilise;
 };
 #if UINTPTR_MAX == 0xFFFFFFFFu
 static_assert(sizeof(_stQSDENTETE) == 20, "block header is 20 bytes");
+static_assert(offsetof(_stQSDENTETE, dwFlags) == 4 && offsetof(_stQSDENTETE, nRef) == 8 &&
+                  offsetof(_stQSDENTETE, nCapacite) == 12 && offsetof(_stQSDENTETE, nUtilise) == 16,
+              "owner, flags, count, capacity, used length: one word each");
 #else
-static_assert(sizeof(_stQSDENTETE) == 32, "block header: two pointers and three words");
+static_assert(sizeof(_stQSDENTETE) == 24, "block header: the owner and four words");
+static_assert(offsetof(_stQSDENTETE, dwFlags) == 8 && offsetof(_stQSDENTETE, nRef) == 12 &&
+                  offsetof(_stQSDENTETE, pSuivant) == 8 && offsetof(_stQSDENTETE, nUtilise) == 20,
+              "owner, flags, count, capacity, used length in that order");
 #endif
 static_assert(sizeof(_stQSDENTETE) % alignof(wchar_t) == 0, "wide text stays aligned");
 constexpr unsigned QSD_TAILLE_ENTETE = sizeof(_stQSDENTETE);
@@ -165,38 +187,55 @@ public:
     }
 
     // Hot paths of the process's own allocator, called only on it. A block
-    // for nLen bytes (at most QSD_LONGUEUR_MAX) with its owner, capacity and
-    // count set, the rest of the header and the data area left to the caller:
-    // from the one-thread cache (host flag at 0) with no dispatch, lock nor
-    // atomic, else from malloc when no cache is in use. Null on failure.
-    unsigned char* pAlloueLocal(unsigned nLen) {
-        int* pb = gpbMTEnCours;
-        if (pb) {
-            if (__atomic_load_n(pb, __ATOMIC_RELAXED) != 0) return _pAlloueGeneral(nLen);
+    // for nLen bytes (at most QSD_LONGUEUR_MAX) with its owner and capacity
+    // set, the rest of the header and the data area left to the caller: from
+    // the one-thread cache (host flag at 0) with no dispatch, lock nor atomic,
+    // from the thread's cache while threads run, else from malloc. nSale
+    // receives how many bytes from the start of the data area may be non-zero
+    // (the rest, the 4 past the capacity included, is zero). Null on failure.
+    unsigned char* pAlloueLocal(unsigned nLen, size_t& nSale) {
+        if (int* pb = gpbMTEnCours) {
             int i = _s_nClasseDemande(nLen);
-            if (unsigned char* p = i < 0 ? nullptr : _pPrend(i)) {
-                QSD_pEntete(p)->nRef = 1;
-                return p;
+            if (i >= 0) {
+                unsigned char* p = __atomic_load_n(pb, __ATOMIC_RELAXED) == 0 ? _pPrend(i) : _pPrendThread(i);
+                if (p) {
+                    nSale = QSD_pEntete(p)->nUtilise;
+                    return p;
+                }
             }
         }
-        unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
-        void* pBrut = malloc(size_t{nCapacite} + QSD_TAILLE_ENTETE + 4);
-        if (!pBrut) return nullptr;
-        unsigned char* p = static_cast<unsigned char*>(pBrut) + QSD_TAILLE_ENTETE;
-        _stQSDENTETE* e = QSD_pEntete(p);
-        e->pProprietaire = this;
-        e->nRef = 1;
-        e->nCapacite = nCapacite;
+        return _pAlloueNeuf(nLen, nSale);
+    }
+    // The inline halves of the two paths above for their common case: the
+    // own allocator current (for a new block) or owner (for a release), the
+    // host's flag at 0 and a block of a size class. Null or false otherwise.
+    static unsigned char* s_pPrendUnThread(unsigned nLen, size_t& nSale) {
+        CStrMemAlloc* a = ms_pclAllocateur;
+        int* pb = gpbMTEnCours;
+        if (!a || a != ms_pclPropre || !pb || __atomic_load_n(pb, __ATOMIC_RELAXED) != 0 || nLen > QSD_CLASSE_MOYENNE)
+            return nullptr;
+        unsigned char* p = a->_pPrend(nLen > QSD_CLASSE_PETITE);
+        if (p) nSale = QSD_pEntete(p)->nUtilise;
         return p;
     }
+    // Without a cache in use (no host flag), the own allocator's blocks come
+    // straight from malloc.
+    static unsigned char* s_pAlloueSansCache(unsigned nLen, size_t& nSale) {
+        CStrMemAlloc* a = ms_pclAllocateur;
+        if (!a || a != ms_pclPropre || gpbMTEnCours || nLen > QSD_LONGUEUR_MAX) return nullptr;
+        return a->_pAlloueNeuf(nLen, nSale);
+    }
+    bool bDeposeUnThread(unsigned char* p) {
+        int i = _s_nClasseBloc(QSD_pEntete(p)->nCapacite);
+        return i >= 0 && _bDepose(i, p);
+    }
     // Takes back a released block: into the one-thread cache (host flag at
-    // 0) when there is room, to malloc when no cache is in use or the cache
-    // is full; the per-thread caches are reached the general way.
+    // 0) when there is room, to the thread's cache while threads run, to
+    // free when no cache is in use or the cache is full.
     void RendLocal(unsigned char* p) {
-        int* pb = gpbMTEnCours;
-        if (pb) {
+        if (int* pb = gpbMTEnCours) {
             if (__atomic_load_n(pb, __ATOMIC_RELAXED) != 0) {
-                CStrMemAlloc::vReleaseStrMem(p);
+                _RendThread(p);
                 return;
             }
             int i = _s_nClasseBloc(QSD_pEntete(p)->nCapacite);
@@ -221,7 +260,21 @@ protected:
         return static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur));
     }
     static CStrMemAlloc* s_pclCree();
-    unsigned char* _pAlloueGeneral(unsigned nLen);
+    // The slower halves of the hot paths: the thread's cache, and malloc.
+    unsigned char* _pPrendThread(int i);
+    void _RendThread(unsigned char* p);
+    unsigned char* _pAlloueNeuf(unsigned nLen, size_t& nSale) {
+        unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
+        void* pBrut = malloc(size_t{nCapacite} + QSD_TAILLE_ENTETE + 4);
+        if (!pBrut) return nullptr;
+        unsigned char* p = static_cast<unsigned char*>(pBrut) + QSD_TAILLE_ENTETE;
+        _stQSDENTETE* e = QSD_pEntete(p);
+        e->pProprietaire = this;
+        e->nCapacite = nCapacite;
+        nSale = size_t{nCapacite} + 4;
+        return p;
+    }
+    size_t _nSale(const unsigned char* p) const;
 
     const char* _pszModule;
 };
@@ -263,16 +316,29 @@ public:
         if (QSD_bMultiThread()) __atomic_add_fetch(&e->nRef, 1, __ATOMIC_RELAXED);
         else ++e->nRef;
     }
-    // Drops one reference; the last one hands the block back to its maker.
+    // Drops one reference; the last one hands the block back to its maker,
+    // inline in the common case of the own allocator's one-thread cache.
     static void s_ReleaseStrMem(unsigned char* p) {
         if (!p) return;
         _stQSDENTETE* e = QSD_pEntete(p);
-        int32_t n = QSD_bMultiThread() ? __atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) : --e->nRef;
-        if (n != 0) return;
+        int* pb = gpbMTEnCours;
+        if (pb && __atomic_load_n(pb, __ATOMIC_RELAXED) != 0) {
+            if (__atomic_sub_fetch(&e->nRef, 1, __ATOMIC_ACQ_REL) == 0) s_Rend(p);
+            return;
+        }
+        if (--e->nRef != 0) return;
         CStrMemAlloc* a = e->pProprietaire;
-        if (a == CStrMemAlloc::ms_pclPropre) a->RendLocal(p);
-        else a->vReleaseStrMem(p);
+        if (a == CStrMemAlloc::ms_pclPropre) {
+            if (!pb) {
+                free(p - QSD_TAILLE_ENTETE);
+                return;
+            }
+            if (a->bDeposeUnThread(p)) return;
+        }
+        s_Rend(p);
     }
+    // Hands a block whose count reached 0 to its maker.
+    static void s_Rend(unsigned char* p);
     static int s_nGetTypeAUB(const unsigned char* p);
     static void s_VerifieTypeAUB(unsigned char* p, int nType);
 
@@ -280,6 +346,31 @@ protected:
     CQSValeurBase() : _pData(nullptr) {}
     explicit CQSValeurBase(unsigned char* p) : _pData(p) {}
 
+    // A new block holding the nLen bytes of pSrc (1 to QSD_LONGUEUR_MAX),
+    // replacing the handle without releasing it; inline for the own
+    // allocator's one-thread cache with a block at hand and without a cache.
+    void _Cree(const void* pSrc, unsigned nLen, unsigned dwGenre) {
+        size_t nSale;
+        unsigned char* q = CStrMemAlloc::s_pPrendUnThread(nLen, nSale);
+        if (!q) q = CStrMemAlloc::s_pAlloueSansCache(nLen, nSale);
+        if (!q) {
+            _nNew(_pData, nLen, pSrc, nLen, dwGenre, true);
+            return;
+        }
+        _Remplit(q, pSrc, nLen, dwGenre, nSale);
+        _pData = q;
+    }
+    // Writes the header of a fresh block and its first bytes; of the nSale
+    // bytes a recycled block may still hold, those past the new ones go.
+    static void _Remplit(unsigned char* q, const void* pSrc, unsigned nSrc, unsigned dwGenre, size_t nSale) {
+        _stQSDENTETE* e = QSD_pEntete(q);
+        e->dwFlags = dwGenre;
+        e->nRef = 1;
+        e->nUtilise = nSrc;
+        if (nSrc) memcpy(q, pSrc, nSrc);
+        memset(q + nSrc, 0, 4);  // the terminator: past it the block is zero
+        if (nSale > size_t{nSrc} + 4) memset(q + nSrc + 4, 0, nSale - nSrc - 4);
+    }
     // A new block for nLen bytes holding the first nSrc bytes of pSrc, replacing
     // the handle without releasing it. dwGenre: the kind bits.
     static int _nNew(unsigned char*& p, uint64_t nLen, const void* pSrc, unsigned nSrc, unsigned dwGenre,
@@ -318,7 +409,9 @@ class CQSDSTRBase : public CQSValeurBase {
 public:
     CQSDSTRBase() {}
     CQSDSTRBase(const char* s);
-    CQSDSTRBase(const char* s, unsigned nLen);
+    CQSDSTRBase(const char* s, unsigned nLen) {
+        if (s && nLen) _Cree(s, nLen, QSD_GENRE_TEXTE);
+    }
     CQSDSTRBase(const CQSDSTRBase& o) : CQSValeurBase(o._pData) {
         if (_pData) s_AddRef(_pData);
     }
@@ -432,7 +525,9 @@ public:
 class CQSBINBase : public CQSValeurBase {
 public:
     CQSBINBase() {}
-    CQSBINBase(const unsigned char* p, unsigned nLen);
+    CQSBINBase(const unsigned char* p, unsigned nLen) {
+        if (p && nLen) _Cree(p, nLen, QSD_GENRE_BINAIRE);
+    }
     CQSBINBase(const CQSBINBase& o) : CQSValeurBase(o._pData) {
         if (_pData) s_AddRef(_pData);
     }

@@ -25,17 +25,6 @@ CStrMemAlloc* pclPropre() {
     return s_p;
 }
 
-// Prepares a block handed out by an allocator; the data area is the string
-// layer's to fill.
-inline void Prepare(unsigned char* p) {
-    _stQSDENTETE* e = QSD_pEntete(p);
-    e->dwFlags = 0;
-    e->nUtilise = 0;
-    e->nRef = 1;
-    memset(p, 0, 4);
-    memset(p + e->nCapacite, 0, 4);
-}
-
 }  // namespace
 
 // ---- Cache -------------------------------------------------------------------
@@ -98,27 +87,57 @@ unsigned CStrMemAlloc::__nCalculeLongueurAllocation(unsigned r, unsigned c) {
     return static_cast<unsigned>(n);
 }
 
+// A thread's cache may hold blocks of other allocators (they go back to
+// their maker later): what their last use left is not known, so they are
+// cleared whole.
+unsigned char* CStrMemAlloc::_pPrendThread(int i) {
+    CStrMemCache* c = gbTLSOk ? static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur)) : nullptr;
+    unsigned char* p = c ? c->vpRecupere(i ? QSD_CLASSE_MOYENNE : QSD_CLASSE_PETITE) : nullptr;
+    if (p && QSD_pEntete(p)->pProprietaire != this) {
+        memset(p, 0, size_t{QSD_pEntete(p)->nCapacite} + 4);
+        QSD_pEntete(p)->nUtilise = 0;
+    }
+    return p;
+}
+
+void CStrMemAlloc::_RendThread(unsigned char* p) {
+    CStrMemCache* c = gbTLSOk ? static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur)) : nullptr;
+    if (c && c->vbAjoute(p)) return;
+    free(p - QSD_TAILLE_ENTETE);
+}
+
+void CQSValeurBase::s_Rend(unsigned char* p) {
+    CStrMemAlloc* a = QSD_pEntete(p)->pProprietaire;
+    if (a == CStrMemAlloc::ms_pclPropre) a->RendLocal(p);
+    else a->vReleaseStrMem(p);
+}
+
+// How many bytes from the start of a cached block may still be non-zero:
+// its last used length for a block this allocator made and released, all of
+// it for another's.
+size_t CStrMemAlloc::_nSale(const unsigned char* p) const {
+    const _stQSDENTETE* e = QSD_pEntete(p);
+    return e->pProprietaire == this ? e->nUtilise : size_t{e->nCapacite} + 4;
+}
+
+// The block handed out is zero beyond its used length of 0, as callers of
+// another module may expect of any block.
 int CStrMemAlloc::vnAllocStrMem(unsigned char** ppHandle, unsigned nLen) {
     if (!ppHandle || nLen > QSD_LONGUEUR_MAX) return QSD_ERR_ALLOC;
     unsigned nCapacite = s_nCalculeCapacite(nLen, 0);
     unsigned char* p = nullptr;
+    size_t nSale = 0;
     if (CStrMemCache* pCache = _pCacheCourant())
         p = pCache == ms_pclPropre ? pCache->CStrMemCache::vpRecupere(nCapacite) : pCache->vpRecupere(nCapacite);
-    if (!p) {
-        unsigned char* pBrut = static_cast<unsigned char*>(malloc(size_t{nCapacite} + QSD_TAILLE_ENTETE + 4));
-        if (!pBrut) return QSD_ERR_ALLOC;
-        p = pBrut + QSD_TAILLE_ENTETE;
-        QSD_pEntete(p)->pProprietaire = this;
-        QSD_pEntete(p)->nCapacite = nCapacite;
-    }
-    Prepare(p);
+    if (p) nSale = _nSale(p);
+    else if (!(p = _pAlloueNeuf(nLen, nSale))) return QSD_ERR_ALLOC;
+    memset(p, 0, nSale > 4 ? nSale : 4);
+    _stQSDENTETE* e = QSD_pEntete(p);
+    e->dwFlags = 0;
+    e->nUtilise = 0;
+    e->nRef = 1;
     *ppHandle = p;
     return QSD_OK;
-}
-
-unsigned char* CStrMemAlloc::_pAlloueGeneral(unsigned nLen) {
-    unsigned char* p = nullptr;
-    return CStrMemAlloc::vnAllocStrMem(&p, nLen) == QSD_OK ? p : nullptr;
 }
 
 int CStrMemAlloc::vnReallocStrMem(unsigned char** ppHandle, unsigned nLen) {
@@ -130,23 +149,27 @@ int CStrMemAlloc::vnReallocStrMem(unsigned char** ppHandle, unsigned nLen) {
     unsigned nCapacite = s_nCalculeCapacite(nLen, e->nCapacite);
     CStrMemCache* pCache = _pCacheCourant();
     if (unsigned char* p = pCache ? pCache->vpRecupere(nCapacite) : nullptr) {
+        size_t nSale = _nSale(p);
         _stQSDENTETE* n = QSD_pEntete(p);
         n->nRef = 1;
         n->dwFlags = e->dwFlags;
         n->nUtilise = e->nUtilise;
         memcpy(p, pAncien, e->nUtilise);
+        if (nSale > e->nUtilise) memset(p + e->nUtilise, 0, nSale - e->nUtilise);
         memset(p + nCapacite, 0, 4);
         e->nRef = 0;
         e->pProprietaire->vReleaseStrMem(pAncien);
         *ppHandle = p;
         return QSD_OK;
     }
+    const unsigned nAncienne = e->nCapacite;
     unsigned char* pBrut = static_cast<unsigned char*>(
         realloc(pAncien - QSD_TAILLE_ENTETE, size_t{nCapacite} + QSD_TAILLE_ENTETE + 4));
     if (!pBrut) return QSD_ERR_ALLOC;
     unsigned char* p = pBrut + QSD_TAILLE_ENTETE;
     QSD_pEntete(p)->nCapacite = nCapacite;
-    memset(p + nCapacite, 0, 4);
+    // The old area was zero past its used length; only the new part is not.
+    memset(p + nAncienne, 0, size_t{nCapacite} - nAncienne + 4);
     *ppHandle = p;
     return QSD_OK;
 }

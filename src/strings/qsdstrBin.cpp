@@ -5,10 +5,6 @@
 #include "strings/qsdstr.h"
 #include "strings/qsdstrInterne.h"
 
-CQSBINBase::CQSBINBase(const unsigned char* p, unsigned nLen) {
-    if (p && nLen) _nNew(_pData, nLen, p, nLen, QSD_GENRE_BINAIRE, false);
-}
-
 void CQSBINBase::Assign(const CQSBINBase* pAutre, unsigned nLen) {
     _Partage(pAutre && nLen ? pAutre->_pData : nullptr);
     if (!_pData || nLen == static_cast<unsigned>(-1) || nLen >= nGetLength()) return;

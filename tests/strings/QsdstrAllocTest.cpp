@@ -296,3 +296,138 @@ TEST_F(QsdAlloc, ReleasesFollowTheFlagOfTheMoment) {
     gbTLSOk = 0;
     pthread_key_delete(cle);
 }
+
+namespace {
+
+// Every byte past the used length, up to the capacity and the 4 after it, is
+// zero: what growing a length shows.
+bool bPropreApres(const CQSValeurBase& v) {
+    if (!v.pGet()) return true;
+    for (size_t i = v.nGetLength(); i < size_t{v.nGetCapacite()} + 4; ++i)
+        if (v.pGet()[i] != 0) return false;
+    return true;
+}
+
+// Fills a value's whole block with non-zero bytes as its last use, through
+// the length, then releases it into the cache in use.
+void Salit(unsigned nLen) {
+    CQSDSTR v;
+    ASSERT_EQ(v.nComplete(nLen, '\xAA'), QSD_OK);
+}
+
+}  // namespace
+
+// Blocks are cleared when handed out only as far as their last use wrote;
+// every way of making a value on a recycled block, with each cache mode, must
+// still show zeros when its length grows to the capacity.
+TEST_F(QsdAlloc, RecycledBlocksShowNoStaleBytesWhenTheLengthGrows) {
+    pthread_key_t cle;
+    ASSERT_EQ(pthread_key_create(&cle, nullptr), 0);
+    ASSERT_EQ(GeneralParam(2005, reinterpret_cast<void*>(static_cast<uintptr_t>(cle))), 1);
+    CStrMemCache cacheThread;
+    pthread_setspecific(cle, &cacheThread);
+    const string s7(7, 's'), s300(300, 'm');
+    const std::function<void(CQSDSTR&)> creations[] = {
+        [&](CQSDSTR& v) { v = CQSDSTR(s7.c_str(), 7); },
+        [&](CQSDSTR& v) { v = CQSDSTR(s7.c_str()); },
+        [&](CQSDSTR& v) { v = CQSDSTR(s300.c_str(), 300); },
+        [&](CQSDSTR& v) { ASSERT_EQ(v.nAssign("abc", 3), QSD_OK); },
+        [&](CQSDSTR& v) { ASSERT_EQ(v.nSetLength(1), QSD_OK); },
+        [&](CQSDSTR& v) { ASSERT_EQ(v.nSetLength(400), QSD_OK); },
+        [&](CQSDSTR& v) { ASSERT_EQ(v.nPrintf("%d", 42), QSD_OK); },
+        [&](CQSDSTR& v) { ASSERT_EQ(v.nAffecteToUNICODE("wide", 4), QSD_OK); },
+        [&](CQSDSTR& v) { ASSERT_EQ(v.nAssignMultiple(2, "a", "b"), QSD_OK); },
+        [&](CQSDSTR& v) {  // grown from the small class into a recycled medium block
+            ASSERT_EQ(v.nAssign("abc", 3), QSD_OK);
+            ASSERT_EQ(v.nSetLength(900), QSD_OK);
+        },
+        [&](CQSDSTR& v) {
+            CQSBIN b(reinterpret_cast<const unsigned char*>("\x01\x02"), 2);
+            ASSERT_EQ(v.nRecupereInit(&b), QSD_OK);
+        },
+    };
+    int nMT = 0;
+    for (int nMode = 0; nMode < 3; ++nMode) {
+        GeneralParam(2006, nMode == 0 ? nullptr : &nMT);
+        nMT = nMode == 2;
+        for (size_t i = 0; i < sizeof(creations) / sizeof(creations[0]); ++i) {
+            for (unsigned nSale : {104u, 60u, 1000u, 640u}) {
+                Salit(nSale);
+                CQSDSTR v;
+                creations[i](v);
+                ASSERT_TRUE(v.pGet()) << i;
+                const string avant = sOctets(v);
+                EXPECT_TRUE(bPropreApres(v)) << "mode " << nMode << " creation " << i << " after " << nSale;
+                v.SetUtilLength(v.nGetCapacite());
+                EXPECT_EQ(sOctets(v), avant + string(v.nGetCapacite() - avant.size(), '\0')) << nMode << " " << i;
+            }
+        }
+        CStrMemAlloc::s_pclCourant()->vSupprimeTout();
+        cacheThread.vSupprimeTout();
+    }
+    nMT = 0;
+    GeneralParam(2006, nullptr);
+    pthread_setspecific(cle, nullptr);
+    gbTLSOk = 0;
+    pthread_key_delete(cle);
+}
+
+// Growing a block by realloc, or into a recycled block, brings no stale byte;
+// a block another allocator left in a thread's cache is cleared whole.
+TEST_F(QsdAlloc, GrownAndForeignBlocksAreClean) {
+    int nUnThread = 0;
+    GeneralParam(2006, &nUnThread);
+    Salit(1000);
+    CQSDSTR v(string(90, 'v').c_str());
+    ASSERT_EQ(v.nSetLength(500), QSD_OK);  // into the dirty recycled 1000 block
+    EXPECT_TRUE(bPropreApres(v));
+    ASSERT_EQ(v.nSetLength(5000), QSD_OK);  // realloc
+    EXPECT_TRUE(bPropreApres(v));
+    EXPECT_EQ(v.nGetLength(), 90u);
+    GeneralParam(2006, nullptr);
+
+    pthread_key_t cle;
+    ASSERT_EQ(pthread_key_create(&cle, nullptr), 0);
+    ASSERT_EQ(GeneralParam(2005, reinterpret_cast<void*>(static_cast<uintptr_t>(cle))), 1);
+    CStrMemCache cacheThread;
+    pthread_setspecific(cle, &cacheThread);
+    int nMT = 1;
+    GeneralParam(2006, &nMT);
+    {
+        CCompteur c;  // another module's allocator, its blocks released into this thread's cache
+        ASSERT_EQ(GeneralParam(2008, &c), 1);
+        {
+            CQSDSTR autre;
+            ASSERT_EQ(autre.nComplete(100, '\xBB'), QSD_OK);
+            autre.SetUtilLength(2);  // its length says less than the block holds
+            memset(autre.pGet(), 0xCC, 104);  // written past its length, as a careless module may
+        }
+        EXPECT_EQ(cacheThread.nGetNbBlocs(104), 1u);
+        CQSDSTRBase::bInit();
+        CQSDSTR w("w");
+        EXPECT_EQ(w.pclGetProprietaire(), &c);  // the block still goes back to its maker
+        EXPECT_TRUE(bPropreApres(w));
+        w.Release();
+        cacheThread.vSupprimeTout();
+    }
+    GeneralParam(2006, nullptr);
+    pthread_setspecific(cle, nullptr);
+    gbTLSOk = 0;
+    pthread_key_delete(cle);
+}
+
+// The header sits just before the data and, in the 64-bit tree, a block of
+// the 1000-byte class stays within 1032 bytes (the C library's fast sizes).
+TEST(QsdAllocLayout, HeaderAndBlockSizes) {
+    CQSDSTRBase::bInit();
+    CQSDSTR v(string(500, 'x').c_str());
+    const unsigned char* p = v.pGet();
+    ASSERT_TRUE(p);
+    const _stQSDENTETE* e = QSD_pEntete(p);
+    EXPECT_EQ(reinterpret_cast<const unsigned char*>(e) + QSD_TAILLE_ENTETE, p);
+    EXPECT_EQ(e->nCapacite, 1000u);
+    EXPECT_EQ(e->nUtilise, 500u);
+    EXPECT_EQ(e->nRef, 1);
+    EXPECT_EQ(e->dwFlags, QSD_GENRE_TEXTE);
+    EXPECT_LE(QSD_CLASSE_MOYENNE + QSD_TAILLE_ENTETE + 4, sizeof(void*) == 8 ? 1032u : 1024u);
+}
