@@ -92,7 +92,7 @@ linked() {
 for n in tqexe libtqhost1 tqexe-reference-engine; do
   d=$(dpkg-deb -f "$(one "$n" "$pkgs")" Depends)
   for want in libc6 libstdc++6; do
-    grep -qE "(^|, )$want \(>= [0-9]" <<<"$d" || fail "$n: no versioned $want in Depends: $d"
+    grep -qE "(^|, )${want//+/\\+} \(>= [0-9]" <<<"$d" || fail "$n: no versioned $want in Depends: $d"
   done
 done
 want=$(linked "$root"/usr/bin/*)
