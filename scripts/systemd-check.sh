@@ -157,7 +157,7 @@ if ! in_ct dpkg -i "${args[@]}" >"$work/dpkg.log" 2>&1; then
   limit=300 in_ct sh -c 'apt-get update -qq && apt-get install -f -y -qq' >>"$work/dpkg.log" 2>&1 ||
     { cat "$work/dpkg.log" >&2; die "the packages do not install"; }
 fi
-inst=$(in_ct find /usr /opt -path '*/share/tqexe/examples/service/install.sh' | head -1)
+inst=$(in_ct find /usr /opt -path '*/examples/service/install.sh' | head -1)
 [ -n "$inst" ] || die "no installed examples/service/install.sh"
 in_ct bash "$inst" --units /etc/systemd/system >"$work/install.log" 2>&1 || { cat "$work/install.log" >&2; die "$inst failed"; }
 in_ct useradd --system --no-create-home --shell /usr/sbin/nologin tqsample
@@ -296,7 +296,7 @@ fi
 # dpkg -r stops it.
 in_ct systemctl stop tqsample tqsample-user 2>/dev/null || true
 pkg=tqsampledeb
-tql=$(in_ct find /usr /opt -path '*/share/tqexe/examples/service/tqsample.TQL' | head -1)
+tql=$(in_ct find /usr /opt -path '*/examples/service/tqsample.TQL' | head -1)
 if [ -z "$tql" ]; then
   ko "tqpack deb: no installed tqsample.TQL"
 elif ! in_ct tqpack deb --name "$pkg" --version 1.0-1 --tql "$tql" --project tqsample --service --user nobody \

@@ -9,7 +9,7 @@
 #   install.sh [--from BIN_DIR] [--prefix PREFIX] [--units UNIT_DIR]
 #
 # Without BIN_DIR the launcher, tqpack and the engine come from the installation this
-# script belongs to (PREFIX_OF_IT/share/tqexe/examples/service/install.sh): the tools
+# script belongs to (PREFIX/share/doc/<package>/examples/service/install.sh): the tools
 # in bin/, the engine in lib/tqexe/engine or lib/<multiarch>/tqexe/engine.
 set -euo pipefail
 usage() { echo "usage: install.sh BIN_DIR [PREFIX] | [--from BIN_DIR] [--prefix PREFIX] [--units UNIT_DIR]" >&2; exit 2; }
@@ -43,8 +43,10 @@ if [ -n "$bin" ]; then
   done
   tqexe=$bin/tqexe tqpack=$bin/tqpack engine=$bin/tq150vm.so
 else
-  # here = <installed prefix>/share/tqexe/examples/service
-  root=$(cd "$here/../../../.." && pwd)
+  # here lies below the installed prefix (PREFIX/share/doc/<package>/examples/service):
+  # the prefix is the nearest folder above it with bin/tqexe.
+  root=$(dirname "$here")
+  while [ "$root" != / ] && [ ! -x "$root/bin/tqexe" ]; do root=$(dirname "$root"); done
   tqexe=$root/bin/tqexe tqpack=$root/bin/tqpack
   [ -x "$tqexe" ] && [ -x "$tqpack" ] ||
     fail "no launcher and tqpack in $root/bin: give the build tree's bin directory (install.sh BIN_DIR)"

@@ -47,7 +47,7 @@ out=$("$p/share/tqexe/demo" 2>/dev/null) || fail "the installed demo failed"
 # The sample service, installed from the installed layout and from the build tree:
 # every file in place with its mode, the launcher opening the engine beside it, the
 # units pointed at the prefix, no temporary file left.
-sample() { "$1/share/tqexe/examples/service/install.sh" "${@:2}"; }
+sample() { "$1/share/doc/tqexe-reference-engine/examples/service/install.sh" "${@:2}"; }
 check_sample() { # DIR ENGINE
   local d=$1
   [ "$(cd "$d" && ls -A | xargs)" = "tq150vm.so tqsample tqsample.TQL tqsample.TX" ] || fail "sample in $d: $(ls -A "$d" | xargs)"
@@ -60,7 +60,7 @@ check_sample() { # DIR ENGINE
 }
 mkdir "$root/units"
 sample "$p" --prefix "$root/svc/" --units "$root/units" >/dev/null || fail "install.sh from the installed layout failed"
-check_sample "$root/svc" "$p/lib/tqexe/engine/tq150vm.so"
+check_sample "$root/svc" "$p/$lib/tqexe/engine/tq150vm.so"
 for u in tqsample tqsample-user; do
   grep -qx "ExecStart=$root/svc/tqsample --SERVICE tqsample" "$root/units/$u.service" || fail "$u.service not pointed at the prefix"
 done
@@ -71,18 +71,17 @@ sample "$p" --prefix "$root/svc" >/dev/null || fail "second install failed"
 grep -qx "USER=daemon" "$root/svc/tqsample.TX" || fail "a second install replaced tqsample.TX"
 sample "$p" --prefix "$root/with space" --units "$root/units" >/dev/null 2>&1 && fail "a prefix with a space went into ExecStart="
 
-# The engine in the multiarch directory, and one of the other word size where the
-# plain directory has it: the launcher's kind is taken.
+# An engine of the other word size in the plain lib/tqexe/engine, searched first, is
+# passed over for the multiarch one; without that one, none fits.
 cp -a "$root/all" "$root/ma"
 q=$root/ma/opt/tq
-mkdir -p "$q/lib/x86_64-linux-gnu/tqexe/engine"
-mv "$q/lib/tqexe/engine/tq150vm.so" "$q/lib/x86_64-linux-gnu/tqexe/engine/"
-cp "$q/lib/x86_64-linux-gnu/tqexe/engine/tq150vm.so" "$q/lib/tqexe/engine/tq150vm.so"
+mkdir -p "$q/lib/tqexe/engine"
+cp "$q/$lib/tqexe/engine/tq150vm.so" "$q/lib/tqexe/engine/tq150vm.so"
 [ "$(od -An -tx1 -j4 -N1 "$q/bin/tqexe" | tr -d ' ')" = 01 ] && other='\x02' || other='\x01'
 printf "$other" | dd of="$q/lib/tqexe/engine/tq150vm.so" bs=1 seek=4 conv=notrunc status=none
-sample "$q" --prefix "$root/svc2" >/dev/null || fail "install.sh with the engine in lib/<multiarch> failed"
-check_sample "$root/svc2" "$q/lib/x86_64-linux-gnu/tqexe/engine/tq150vm.so"
-rm "$q/lib/x86_64-linux-gnu/tqexe/engine/tq150vm.so"
+sample "$q" --prefix "$root/svc2" >/dev/null || fail "install.sh with the engine in $lib failed"
+check_sample "$root/svc2" "$q/$lib/tqexe/engine/tq150vm.so"
+rm "$q/$lib/tqexe/engine/tq150vm.so"
 err=$(sample "$q" --prefix "$root/svc3" 2>&1 >/dev/null) && fail "install.sh took an engine of the other word size"
 grep -q "no engine for" <<<"$err" || fail "install.sh without a fitting engine said: $err"
 
