@@ -12,8 +12,13 @@ pack "$build" "$out/own"
 case ${build##*/} in x64) other=${build%/*}/x86 ;; x86) other=${build%/*}/x64 ;; *) other= ;; esac
 # What the packages hold, built in the other tree (nothing is built from here).
 targets="tqexe tqpack tqzlw tqhost tqhost_static tq150vm tq_packaging_files"
-if [ -n "$other" ] && [ -f "$other/build.ninja" ] &&
-   [ "$(ninja -C "$other" -n $targets 2>/dev/null | tail -n 1)" = "ninja: no work to do." ]; then
+# Up to date: a dry run would do nothing but the glob check every build begins with.
+up_to_date() {
+  local plan
+  plan=$(ninja -C "$1" -n $targets 2>/dev/null) || return 1
+  ! grep -E '^\[[0-9]+/[0-9]+\]' <<<"$plan" | grep -qvE 'Re-checking globbed directories|Re-running CMake'
+}
+if [ -n "$other" ] && [ -f "$other/build.ninja" ] && up_to_date "$other"; then
   pack "$other" "$out/other"
   bash "$(dirname "$0")/../../scripts/package-check.sh" "$out/own" "$version" "$out/other"
 else
