@@ -99,6 +99,25 @@ bool CAtomicOutput::bOpen(const std::string &sTarget, std::string &sReason)
     return true;
 }
 
+bool CAtomicOutput::bWrite(const void *pData, size_t nSize, std::string &sReason)
+{
+    const char *p = static_cast<const char *>(pData);
+    while (nSize > 0) {
+        ssize_t n = m_nFd >= 0 ? write(m_nFd, p, nSize) : (errno = EBADF, -1);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // A write of 0 bytes on a regular file means no room left.
+            sReason = Reason("cannot write", m_sTarget, n < 0 ? errno : ENOSPC);
+            Abandon();
+            return false;
+        }
+        p += n;
+        nSize -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool CAtomicOutput::bCommit(mode_t nMode, std::string &sReason)
 {
     if (m_nFd < 0) {

@@ -20,6 +20,9 @@ public:
     // holds a temporary file.
     bool bOpen(const std::string &sTarget, std::string &sReason);
     int nFd() const { return m_nFd; }
+    // Writes all the bytes; on failure the temporary file is removed and
+    // sReason names the target. Short writes and EINTR are resumed.
+    bool bWrite(const void *pData, size_t nSize, std::string &sReason);
     // Gives the file nMode, narrowed to an existing target's permissions so
     // that replacing a file never opens it to more users, then renames it
     // over the target. False with the reason (the temporary file is gone).

@@ -4,6 +4,9 @@
 #include "FilesTestUtil.h"
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -87,4 +90,37 @@ TEST(AtomicOutput, CommitAbandonAndFailure)
     EXPECT_FALSE(o.bOpen(tmp / "missing/out", reason));
     EXPECT_EQ(reason.find("cannot create " + tmp / "missing/out" + ": "), 0u) << reason;
     EXPECT_FALSE(o.bCommit(0644, reason));
+}
+
+TEST(AtomicOutput, WritesWholeAndSignalsRemoveTheTemporaryFile)
+{
+    CFilesTempDir tmp;
+    const std::string t = tmp / "out";
+    std::string reason;
+    {
+        CAtomicOutput o;
+        const std::string big(1 << 20, 'b'); // more than one pipe or page at a time
+        ASSERT_TRUE(o.bOpen(t, reason) && o.bWrite(big.data(), big.size(), reason)) << reason;
+        ASSERT_TRUE(o.bCommit(0644, reason)) << reason;
+        EXPECT_EQ(FilesRead(t), big);
+        EXPECT_FALSE(o.bWrite("x", 1, reason)) << "committed: nothing left to write to";
+    }
+    for (int nSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(nSignal);
+        fflush(nullptr);
+        pid_t nPid = fork();
+        if (nPid == 0) {
+            CAtomicOutput o;
+            if (!o.bOpen(t, reason) || !o.bWrite("partial", 7, reason))
+                _exit(3);
+            raise(nSignal);
+            _exit(4); // the signal must end the process
+        }
+        ASSERT_GT(nPid, 0);
+        int nRaw = 0;
+        ASSERT_EQ(waitpid(nPid, &nRaw, 0), nPid);
+        EXPECT_TRUE(WIFSIGNALED(nRaw) && WTERMSIG(nRaw) == nSignal) << nRaw;
+        EXPECT_EQ(Entries(tmp.Path()), std::vector<std::string>{"out"});
+    }
+    EXPECT_EQ(FilesRead(t).size(), size_t{1} << 20);
 }

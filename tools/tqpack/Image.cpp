@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "files/FichierTemporaire.h"
+#include "files/AtomicOutput.h"
 #include "files/LectureSure.h"
 
 bool bLitFichierEntier(const std::string &sChemin, std::vector<uint8_t> *ptab, std::string *psErreur)
@@ -102,7 +102,7 @@ std::string sChamp(const char *pszChamp, size_t nTaille)
 bool bEcritImageAtomique(const std::string &sSortie, const std::vector<uint8_t> &tab, unsigned nMode,
                          std::string *psErreur)
 {
-    CFichierTemporaire clTemporaire;
-    return clTemporaire.bCree(sSortie, ".tqpack.", psErreur) && clTemporaire.bEcrit(tab.data(), tab.size(), psErreur) &&
-           clTemporaire.bRemplace(nMode, psErreur);
+    CAtomicOutput clSortie;
+    return clSortie.bOpen(sSortie, *psErreur) && clSortie.bWrite(tab.data(), tab.size(), *psErreur) &&
+           clSortie.bCommit(static_cast<mode_t>(nMode), *psErreur);
 }
