@@ -27,7 +27,8 @@ need_cmd pkg-config pkg-config     # make package: a host built from the install
 # The 32-bit tree's packages: dpkg-shlibdeps resolves their libraries through the
 # i386 packages that own them (their symbols files give the versions), never the
 # lib32 copies of the multilib compilers, which belong to amd64 packages.
-i386_pkgs=(libc6:i386 libstdc++6:i386 libgcc-s1:i386)
+# The 32-bit benchmark tree (make bench) links the i386 Google Benchmark.
+i386_pkgs=(libc6:i386 libstdc++6:i386 libgcc-s1:i386 libbenchmark-dev:i386)
 i386_missing=()
 for p in "${i386_pkgs[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || i386_missing+=("$p"); done
 # Service tests: the example unit is checked with systemd-analyze; the soak script
