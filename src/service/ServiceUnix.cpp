@@ -207,7 +207,9 @@ static void SignalePret()
     Notifie(gbFourche ? "READY=1\nMAINPID=" + std::to_string(getpid()) : std::string("READY=1"));
     if (gnCanalPret < 0)
         return;
-    bEnvoie(gnCanalPret, &gcPret, 1);
+    // A text channel (standard error under a process 1) only ever carries a failure.
+    if (!gbCanalTexte)
+        bEnvoie(gnCanalPret, &gcPret, 1);
     FermeCanal();
 }
 
@@ -817,6 +819,18 @@ static int nAnnule()
     return 0;
 }
 
+// True when standard error is the journal stream the service manager names in
+// JOURNAL_STREAM ("device:inode").
+static bool bErreurVersJournal()
+{
+    const char *psz = getenv("JOURNAL_STREAM");
+    unsigned long long nDev = 0, nIno = 0;
+    char cFin = 0;
+    struct stat st;
+    return psz && sscanf(psz, "%llu:%llu%c", &nDev, &nIno, &cFin) == 2 && fstat(STDERR_FILENO, &st) == 0 &&
+           static_cast<unsigned long long>(st.st_dev) == nDev && static_cast<unsigned long long>(st.st_ino) == nIno;
+}
+
 int ServiceMain(const char *pszNom)
 {
     char szCheminPid[TQ_TAILLE_CHEMIN_PID];
@@ -846,9 +860,13 @@ int ServiceMain(const char *pszNom)
         sigprocmask(SIG_BLOCK, &stTerm, nullptr);
         IgnoreSIGHUP();
         // The launching process is this one: a failure is told on its standard
-        // error, kept above the descriptors the daemon uses.
-        gnCanalPret = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 10);
-        gbCanalTexte = gnCanalPret >= 0;
+        // error, kept above the descriptors the daemon uses; unless that is the
+        // service manager's journal, which has the line from the system log
+        // already (and would get it twice, in the code page's bytes).
+        if (!bErreurVersJournal()) {
+            gnCanalPret = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 10);
+            gbCanalTexte = gnCanalPret >= 0;
+        }
     }
     if (!bPrepareProcessus()) {
         EchecDemarrage(gszDescripteurs);

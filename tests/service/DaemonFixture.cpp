@@ -175,10 +175,13 @@ pid_t CDemon::Demarre(const std::vector<std::string> &tabArgs, const stOPTIONSDE
     st.tabArgv.insert(st.tabArgv.end(), tabArgs.begin(), tabArgs.end());
     for (char **pp = environ; *pp; ++pp)
         if (strncmp(*pp, "LD_LIBRARY_PATH=", 16) != 0 && strncmp(*pp, "TQE_RECORD_FILE=", 16) != 0 &&
-            strncmp(*pp, "NOTIFY_SOCKET=", 14) != 0)
+            strncmp(*pp, "NOTIFY_SOCKET=", 14) != 0 && strncmp(*pp, "JOURNAL_STREAM=", 15) != 0)
             st.tabEnv.push_back(*pp);
     if (!stOptions.sNotification.empty())
         st.tabEnv.push_back("NOTIFY_SOCKET=" + stOptions.sNotification);
+    struct stat stErreur;
+    if (stOptions.bErreurJournal && fstat(STDERR_FILENO, &stErreur) == 0)
+        st.tabEnv.push_back("JOURNAL_STREAM=" + std::to_string(stErreur.st_dev) + ":" + std::to_string(stErreur.st_ino));
     st.tabEnv.push_back("TQE_RECORD_FILE=" + (stOptions.sRecord.empty() ? sRecord() : stOptions.sRecord));
     for (std::string &s : st.tabArgv)
         st.tabPArgv.push_back(&s[0]);

@@ -22,6 +22,7 @@ struct stOPTIONSDEMON {
     bool bRunLectureSeule = false; // /run mounted read-only
     std::string sRecord;        // call record of the engine (default: the application's)
     std::string sNotification;  // NOTIFY_SOCKET of the launcher; empty: none
+    bool bErreurJournal = false; // JOURNAL_STREAM names the launcher's standard error
 };
 
 // A datagram socket standing in for the service manager's: a path, or an abstract

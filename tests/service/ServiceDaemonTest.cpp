@@ -249,6 +249,24 @@ TEST(ServiceDaemon, FailedStartsExitWith255AndSayWhy)
     }
 }
 
+TEST(ServiceDaemon, FailedStartUnderAJournalIsLoggedOnce)
+{
+    // Standard error is the service manager's journal: the reason goes to the
+    // system log alone, not a second time (in the code page's bytes) on the stream.
+    TQ_SAUTE_SI_IMPOSSIBLE();
+    CDemon clDemon;
+    ASSERT_TRUE(clDemon.bPoseScript("wait_stop\n"));
+    stOPTIONSDEMON stOptions;
+    stOptions.bPid1 = true;
+    stOptions.bErreurJournal = true;
+    stRESULTATPROCESSUS st = clDemon.Lance({"--SERVICE", "journal"}, stOptions);
+    EXPECT_EQ(sLitFichier(clDemon.sFichier("pid1.status")), "255\n");
+    EXPECT_EQ(st.sErreur, "");
+    EXPECT_TRUE(clDemon.bJournalContient(2, gszMessageVMIntrouvable));
+    for (pid_t nDemon : CDemon::tabEnfants(getpid()))
+        EXPECT_EQ(clDemon.nAttendFin(nDemon), 255);
+}
+
 TEST(ServiceDaemon, FailingServiceEntryStillReleasesTheEngine)
 {
     TQ_SAUTE_SI_IMPOSSIBLE();

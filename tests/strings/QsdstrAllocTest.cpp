@@ -261,6 +261,57 @@ TEST(QsdExport, TheLauncherExportsGeneralParamOnly) {
     EXPECT_EQ(tabNoms[0], "GeneralParam");
 }
 
+namespace {
+
+// A host's cache of its own class: its functions, not the lists, must be used.
+class CCacheHote : public CStrMemCache {
+public:
+    unsigned char* vpRecupere(unsigned nCapacite) override {
+        ++nPris;
+        return CStrMemCache::vpRecupere(nCapacite);
+    }
+    int vbAjoute(unsigned char* pBloc) override {
+        ++nRendus;
+        return CStrMemCache::vbAjoute(pBloc);
+    }
+    int nPris = 0, nRendus = 0;
+};
+
+}  // namespace
+
+// While threads run, new values of both classes come from the calling thread's
+// cache and go back to it: a plain cache directly, a host's own class through
+// its functions; a recycled block shows nothing of its last text.
+TEST_F(QsdAlloc, ThreadCachesServeNewValuesAndTheirReleases) {
+    pthread_key_t cle;
+    ASSERT_EQ(pthread_key_create(&cle, nullptr), 0);
+    ASSERT_EQ(GeneralParam(2005, reinterpret_cast<void*>(static_cast<uintptr_t>(cle))), 1);
+    int nMT = 1;
+    GeneralParam(2006, &nMT);
+    CStrMemCache simple;
+    CCacheHote hote;
+    for (CStrMemCache* c : {&simple, static_cast<CStrMemCache*>(&hote)}) {
+        pthread_setspecific(cle, c);
+        for (unsigned n : {20u, 600u}) {
+            const unsigned nClasse = n <= 104 ? 104 : 1000;
+            { CQSDSTR a(string(n, 'a').c_str()); }
+            ASSERT_EQ(c->nGetNbBlocs(nClasse), 1u) << n;
+            CQSDSTR b(string(n / 2, 'b').c_str());
+            EXPECT_EQ(c->nGetNbBlocs(nClasse), 0u) << "the cached block is taken again";
+            b.SetUtilLength(n);
+            EXPECT_EQ(sOctets(b), string(n / 2, 'b') + string(n - n / 2, '\0'));
+        }
+        c->vSupprimeTout();
+    }
+    EXPECT_EQ(hote.nPris, 4);
+    EXPECT_EQ(hote.nRendus, 4);
+    pthread_setspecific(cle, nullptr);
+    nMT = 0;
+    GeneralParam(2006, nullptr);
+    gbTLSOk = 0;
+    pthread_key_delete(cle);
+}
+
 // The flag is read at each release: a block made in one-thread mode and
 // released once threads run goes to the thread's cache, and back in
 // one-thread mode a full cache sends the rest to free.
