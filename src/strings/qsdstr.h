@@ -131,7 +131,6 @@ public:
     unsigned nGetNbBlocs(unsigned nCapacite) const;
 
 protected:
-    friend class CStrMemAlloc;  // takes and gives a plain thread cache's blocks directly
     // The list a request of nLen bytes (or a block of capacity nCapacite)
     // belongs to, or -1.
     static int _s_nClasseDemande(unsigned nLen) {
@@ -219,11 +218,6 @@ public:
         if (p) nSale = QSD_pEntete(p)->nUtilise;
         return p;
     }
-    // The same while the host says threads run: the calling thread's cache
-    // under the host's key, taken directly when it is a plain CStrMemCache,
-    // else malloc. Null when another path must serve (another allocator, no
-    // key, a cache of the host's own class, a length past the classes).
-    static unsigned char* s_pPrendThreads(unsigned nLen, size_t& nSale);
     // Without a cache in use (no host flag), the own allocator's blocks come
     // straight from malloc.
     static unsigned char* s_pAlloueSansCache(unsigned nLen, size_t& nSale) {
@@ -359,7 +353,6 @@ protected:
         size_t nSale;
         unsigned char* q = CStrMemAlloc::s_pPrendUnThread(nLen, nSale);
         if (!q) q = CStrMemAlloc::s_pAlloueSansCache(nLen, nSale);
-        if (!q) q = CStrMemAlloc::s_pPrendThreads(nLen, nSale);
         if (!q) {
             _nNew(_pData, nLen, pSrc, nLen, dwGenre, true);
             return;

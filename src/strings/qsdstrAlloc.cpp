@@ -2,7 +2,6 @@
 // blocks, per-thread caches chosen by the host, and the host settings entry.
 #include <cstdlib>
 #include <cstring>
-#include <typeinfo>
 
 #include "strings/qsdstr.h"
 
@@ -91,31 +90,6 @@ unsigned CStrMemAlloc::__nCalculeLongueurAllocation(unsigned r, unsigned c) {
 // A thread's cache may hold blocks of other allocators (they go back to
 // their maker later): what their last use left is not known, so they are
 // cleared whole.
-namespace {
-
-// The calling thread's cache when it is a plain CStrMemCache, whose lists the
-// allocator may use without its virtual functions; null otherwise.
-CStrMemCache* pclCacheSimple() {
-    if (!gbTLSOk) return nullptr;
-    auto* c = static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur));
-    return c && typeid(*c) == typeid(CStrMemCache) ? c : nullptr;
-}
-
-}  // namespace
-
-unsigned char* CStrMemAlloc::s_pPrendThreads(unsigned nLen, size_t& nSale) {
-    CStrMemAlloc* a = ms_pclAllocateur;
-    int* pb = gpbMTEnCours;
-    if (!a || a != ms_pclPropre || !pb || __atomic_load_n(pb, __ATOMIC_RELAXED) == 0 || nLen > QSD_CLASSE_MOYENNE)
-        return nullptr;
-    CStrMemCache* c = pclCacheSimple();
-    if (!c) return nullptr;
-    unsigned char* p = c->_pPrend(nLen > QSD_CLASSE_PETITE);
-    if (!p) return a->_pAlloueNeuf(nLen, nSale);
-    nSale = a->_nSale(p);
-    return p;
-}
-
 unsigned char* CStrMemAlloc::_pPrendThread(int i) {
     CStrMemCache* c = gbTLSOk ? static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur)) : nullptr;
     unsigned char* p = c ? c->vpRecupere(i ? QSD_CLASSE_MOYENNE : QSD_CLASSE_PETITE) : nullptr;
@@ -128,10 +102,7 @@ unsigned char* CStrMemAlloc::_pPrendThread(int i) {
 
 void CStrMemAlloc::_RendThread(unsigned char* p) {
     CStrMemCache* c = gbTLSOk ? static_cast<CStrMemCache*>(pthread_getspecific(gdwIndexRecycleur)) : nullptr;
-    if (c) {
-        const int i = typeid(*c) == typeid(CStrMemCache) ? _s_nClasseBloc(QSD_pEntete(p)->nCapacite) : -2;
-        if (i == -2 ? c->vbAjoute(p) != 0 : i >= 0 && c->_bDepose(i, p)) return;
-    }
+    if (c && c->vbAjoute(p)) return;
     free(p - QSD_TAILLE_ENTETE);
 }
 
