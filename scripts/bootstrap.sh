@@ -7,7 +7,8 @@ set -euo pipefail
 
 missing=()
 need_cmd() { command -v "$1" >/dev/null 2>&1 || missing+=("$2"); }
-need_pkg() { dpkg -s "$1" >/dev/null 2>&1 || missing+=("$1"); }
+# Installed for any architecture (dpkg -s refuses a name installed for two).
+need_pkg() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q ' ok installed$' || missing+=("$1"); }
 
 need_cmd cmake cmake
 need_cmd ninja ninja-build
