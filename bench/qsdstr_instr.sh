@@ -15,12 +15,12 @@ compte() {  # OP LEN CACHE COUNT -> instructions of the whole run
     2>&1 >/dev/null | sed -n 's/.*Collected : *\([0-9]*\).*/\1/p'
 }
 printf '%-12s %5s %-6s %10s\n' operation bytes cache 'instr/op'
-for spec in "copy 16 0" "copy 1000 0" "std_copy 16 0" "std_copy 1000 0" \
+for cas in "copy 16 0" "copy 1000 0" "std_copy 16 0" "std_copy 1000 0" \
             "create 8 0" "create 15 0" "create 16 0" "create 100 0" "create 500 0" "create 1000 0" \
             "create 8 1" "create 15 1" "create 16 1" "create 100 1" "create 500 1" "create 1000 1" \
             "create 16 2" "create 100 2" "create 1000 2" \
             "std_create 8 0" "std_create 15 0" "std_create 16 0" "std_create 100 0" "std_create 500 0" "std_create 1000 0"; do
-  set -- $spec
+  set -- $cas
   a=$(compte "$1" "$2" "$3" "$n")
   b=$(compte "$1" "$2" "$3" $((2 * n)))
   printf '%-12s %5s %-6s %10.1f\n' "$1" "$2" "$3" "$(echo "($b - $a) / $n" | bc -l)"
