@@ -48,30 +48,26 @@ void InstallHandlers()
     }
 }
 
-// Holds the three signals off while the temporary file and its registration
-// change together, so that a handler never sees one without the other.
-class CSignalsHeld {
-public:
-    CSignalsHeld()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int n : g_anSignals)
-            sigaddset(&set, n);
-        sigprocmask(SIG_BLOCK, &set, &m_old);
-    }
-    ~CSignalsHeld() { sigprocmask(SIG_SETMASK, &m_old, nullptr); }
-
-private:
-    sigset_t m_old;
-};
-
 std::string Reason(const char *pszWhat, const std::string &sName, int nErr)
 {
     return std::string(pszWhat) + " " + sName + ": " + strerror(nErr);
 }
 
 } // namespace
+
+CExitSignalsHeld::CExitSignalsHeld()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int n : g_anSignals)
+        sigaddset(&set, n);
+    sigprocmask(SIG_BLOCK, &set, &m_old);
+}
+
+CExitSignalsHeld::~CExitSignalsHeld()
+{
+    sigprocmask(SIG_SETMASK, &m_old, nullptr);
+}
 
 mode_t CAtomicOutput::s_nDefaultMode()
 {
@@ -85,7 +81,7 @@ bool CAtomicOutput::bOpen(const std::string &sTarget, std::string &sReason)
     Abandon();
     InstallHandlers();
     std::string sTemp = sTarget + ".XXXXXX";
-    CSignalsHeld held;
+    CExitSignalsHeld held;
     // mkstemp creates the file 0600, readable by nobody else while it fills.
     int fd = mkostemp(&sTemp[0], O_CLOEXEC);
     if (fd < 0) {
@@ -135,7 +131,7 @@ bool CAtomicOutput::bCommit(mode_t nMode, std::string &sReason)
         nErr = errno;
     m_nFd = -1;
     if (!nErr) {
-        CSignalsHeld held;
+        CExitSignalsHeld held;
         if (rename(m_sTemp.c_str(), m_sTarget.c_str()) == 0) {
             g_pszTemp = nullptr;
             m_sTemp.clear();
@@ -155,7 +151,7 @@ void CAtomicOutput::Abandon()
     m_nFd = -1;
     if (m_sTemp.empty())
         return;
-    CSignalsHeld held;
+    CExitSignalsHeld held;
     unlink(m_sTemp.c_str());
     g_pszTemp = nullptr;
     m_sTemp.clear();

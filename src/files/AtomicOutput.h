@@ -8,6 +8,22 @@
 
 #include <string>
 
+#include <signal.h>
+
+// Holds SIGINT, SIGTERM and SIGHUP off for its lifetime; one held meanwhile is
+// delivered when it ends. Work that leaves several files behind if cut short
+// (a tool's private working directory) runs inside one.
+class CExitSignalsHeld {
+public:
+    CExitSignalsHeld();
+    ~CExitSignalsHeld();
+    CExitSignalsHeld(const CExitSignalsHeld &) = delete;
+    CExitSignalsHeld &operator=(const CExitSignalsHeld &) = delete;
+
+private:
+    sigset_t m_old;
+};
+
 class CAtomicOutput {
 public:
     CAtomicOutput() = default;

@@ -18,6 +18,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
@@ -293,6 +294,19 @@ void TermHandler(int)
     errno = nErreur;
 }
 
+// The signals that cancel a start from the launching process.
+static const int gtabSignauxAnnulation[] = {SIGINT, SIGTERM};
+
+// A signal set of the given signals.
+static sigset_t stEnsemble(std::initializer_list<int> tabSignaux)
+{
+    sigset_t st;
+    sigemptyset(&st);
+    for (int nSignal : tabSignaux)
+        sigaddset(&st, nSignal);
+    return st;
+}
+
 void SetTermHandler()
 {
     hMainThread = pthread_self();
@@ -304,9 +318,7 @@ void SetTermHandler()
     stAction.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &stAction, nullptr);
     // A SIGTERM held back during the start-up is handled now.
-    sigset_t stTerm;
-    sigemptyset(&stTerm);
-    sigaddset(&stTerm, SIGTERM);
+    const sigset_t stTerm = stEnsemble({SIGTERM});
     pthread_sigmask(SIG_UNBLOCK, &stTerm, nullptr);
 }
 
@@ -670,10 +682,8 @@ static int nAttendDemon(int nCanal, pid_t nEnfant)
     }
     close(nCanal);
     // Held while the child is reaped, so that no signal is sent to a reused pid.
-    sigset_t stAnnulation, stMasque;
-    sigemptyset(&stAnnulation);
-    sigaddset(&stAnnulation, SIGINT);
-    sigaddset(&stAnnulation, SIGTERM);
+    const sigset_t stAnnulation = stEnsemble({SIGINT, SIGTERM});
+    sigset_t stMasque;
     sigprocmask(SIG_BLOCK, &stAnnulation, &stMasque);
     int nStatut;
     while (waitpid(nEnfant, &nStatut, 0) < 0 && errno == EINTR) {
@@ -715,8 +725,6 @@ static void TransmetAnnulation(int nSignal)
     errno = nErreur;
 }
 
-static const int gtabSignauxAnnulation[] = {SIGINT, SIGTERM};
-
 // Forks once; in the parent, answers through *pnStatut. False in the parent and on
 // failure, true in the child. SIGTERM stays blocked in the child until the daemon
 // can handle it.
@@ -732,10 +740,8 @@ static bool bDetache(int *pnStatut)
     tabCanal[0] = nAuDessusDesStandards(tabCanal[0]);
     tabCanal[1] = nAuDessusDesStandards(tabCanal[1]);
     // Blocked across the fork, so that no signal finds the handler in the child.
-    sigset_t stAnnulation, stMasque;
-    sigemptyset(&stAnnulation);
-    for (int nSignal : gtabSignauxAnnulation)
-        sigaddset(&stAnnulation, nSignal);
+    const sigset_t stAnnulation = stEnsemble({SIGINT, SIGTERM});
+    sigset_t stMasque;
     sigprocmask(SIG_BLOCK, &stAnnulation, &stMasque);
     struct sigaction tabAnciennes[2];
     for (int i = 0; i < 2; ++i) {
@@ -854,9 +860,7 @@ int ServiceMain(const char *pszNom)
     } else {
         // A stop asked during the start waits for the handler instead of killing a
         // half-started daemon.
-        sigset_t stTerm;
-        sigemptyset(&stTerm);
-        sigaddset(&stTerm, SIGTERM);
+        const sigset_t stTerm = stEnsemble({SIGTERM});
         sigprocmask(SIG_BLOCK, &stTerm, nullptr);
         IgnoreSIGHUP();
         // The launching process is this one: a failure is told on its standard

@@ -2,7 +2,6 @@
 // the stamped launcher, the application and its runtime parameter file under
 // /usr/lib/NAME, a command /usr/bin/NAME and, for a service, a systemd unit enabled
 // and started by the maintainer scripts.
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "files/AtomicOutput.h"
 #include "Commands.h"
 #include "DebArchive.h"
 #include "DebUnit.h"
@@ -398,15 +398,11 @@ int nTqpackDeb(int argc, char **argv)
     }
 
     std::string sSortie = o.pszSortie ? o.pszSortie : "";
-    // Signals are held until the temporary files are gone, so none is left behind.
-    sigset_t stSignaux, stAncien;
-    sigemptyset(&stSignaux);
-    for (int nSignal : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&stSignaux, nSignal);
-    sigprocmask(SIG_BLOCK, &stSignaux, &stAncien);
     bool bOk;
     std::string sErreur;
     {
+        // Signals are held until the temporary files are gone, so none is left behind.
+        CExitSignalsHeld clSignaux;
         std::string sDossier = sSortie.empty() ? "." : sSortie.substr(0, sSortie.rfind('/') + 1);
         if (sDossier.empty())
             sDossier = ".";
@@ -420,7 +416,6 @@ int nTqpackDeb(int argc, char **argv)
             sErreur = sDossier + ": cannot create a working directory: " + strerror(errno);
         }
     }
-    sigprocmask(SIG_SETMASK, &stAncien, nullptr);
     if (!bOk)
         return sErreur.empty() ? TQPACK_ERREUR : nErreur(sErreur);
     return TQPACK_OK;

@@ -354,9 +354,7 @@ int Principal(int argc, char **argv)
         }
         return done ? 0 : Echec(label, std::string("cannot write ") + outName + ": " + strerror(err));
     }
-    if (!bEcritTout(atomic.nFd(), out.pData(), out.nTaille))
-        return Echec(label, std::string("cannot write ") + outName + ": " + strerror(errno));
-    if (!atomic.bCommit(outMode, reason))
+    if (!atomic.bWrite(out.pData(), out.nTaille, reason) || !atomic.bCommit(outMode, reason))
         return Echec(label, reason);
     return 0;
 }
